@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the client and its tests need; sourced by run.sh and test.sh.
+# Usage: install_deps <package>...
+install_deps() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages. Install them as root with:" >&2
+        echo "  apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
+RUN_PACKAGES=(openvpn iputils-ping xvfb xauth)
+TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64)

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the client into build/ and starts it in run/.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$root/scripts/deps.sh"
+install_deps "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
+
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+cmake --build "$root/build" -j2 --target orvi-dudaru
+
+# The client keeps its files in its working directory.
+mkdir -p "$root/run"
+cd "$root/run"
+if [ ! -e openvpn.exe ] && command -v openvpn >/dev/null 2>&1; then
+    ln -s "$(command -v openvpn)" openvpn.exe
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display found: starting the client under xvfb-run."
+    exec xvfb-run -a "$root/build/src/orvi-dudaru" "$@"
+fi
+exec "$root/build/src/orvi-dudaru" "$@"

@@ -1,0 +1,54 @@
+#include "sharedconfig.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QtDebug>
+
+namespace {
+
+// Desktop Entry Exec values need these characters escaped inside double quotes.
+QString quotedExec(const QString &path)
+{
+    QString escaped;
+    for (const QChar c : path) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    escaped.replace(QLatin1String("%"), QLatin1String("%%"));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+} // namespace
+
+// XDG autostart: $XDG_CONFIG_HOME/autostart/Orvi.desktop starts this executable at logon.
+void setLaunchOnSystemStartup(bool enable)
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart");
+    const QString entryPath = dir + QStringLiteral("/Orvi.desktop");
+
+    if (!enable) {
+        QFile::remove(entryPath);
+        return;
+    }
+
+    QDir().mkpath(dir);
+    QFile entry(entryPath);
+    if (!entry.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qWarning("Could not write the autostart entry %s", qUtf8Printable(entryPath));
+        return;
+    }
+    const QString text = QStringLiteral("[Desktop Entry]\n"
+                                        "Type=Application\n"
+                                        "Name=Orvi\n"
+                                        "Exec=%1\n"
+                                        "Path=%2\n"
+                                        "Terminal=false\n"
+                                        "X-GNOME-Autostart-enabled=true\n")
+                             .arg(quotedExec(QCoreApplication::applicationFilePath()),
+                                  QDir::currentPath());
+    entry.write(text.toUtf8());
+}
