@@ -1,4 +1,5 @@
 #include "app/singleinstance.h"
+#include "app/termination.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
         exit(0);
     }
     qDebug("Application started successfully.");
+    catchTerminationRequests();
 
     int exitCode = 0;
     {
@@ -27,6 +29,7 @@ int main(int argc, char *argv[])
         QApplication::setQuitOnLastWindowClosed(false);
 
         MainWindow window;
+        routeTerminationRequests(&window);
         window.show();
         exitCode = app.exec();
     }

@@ -33,6 +33,8 @@ MainWindow::MainWindow(QWidget *parent, SharedConfig *config, RasApi *backend)
     , pingHost(defaultPingHost())
     , rasApi(backend)
 {
+    // The images sit in this static library; nothing else would pull them into the program.
+    Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
 
     connectionState = Disconnected;
@@ -204,7 +206,8 @@ void MainWindow::onQuit()
     if (vpnProc)
         vpnProc->stopOpenVpn(true);
     releaseRas();
-    QCoreApplication::quit();
+    // Qt 6's quit() first asks every window to close, which this window refuses; exit() just leaves the loop.
+    QCoreApplication::exit(0);
 }
 
 void MainWindow::saveConfig()

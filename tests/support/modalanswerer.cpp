@@ -61,6 +61,6 @@ void answerNextFileDialog(const QString &path)
             return;
         }
         dialog->selectFile(path);
-        dialog->accept();
+        QMetaObject::invokeMethod(dialog, "accept"); // protected in QFileDialog
     });
 }

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QWidget>
+
+class ConnectionSink;
+class SharedConfig;
+
+// Per-attempt block, set to all zero bytes before every start.
+struct OpenVpnAttempt
+{
+    char consoleLogName[256];
+    int state;                 // ConnectionState: 0, 1, 2 or 4
+    int authFailed;            // an authentication-failure marker was seen while connecting
+    int authFailureCount;      // chunks with an authentication-failure marker
+    int connectionErrorCount;  // chunks with a connection-failure marker
+};
+
+// Runs one OpenVPN tunnel as "./openvpn.exe" and follows its output.
+class CVpnProc : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *config);
+    ~CVpnProc() override;
+
+    // 0 started; 202 no "config.ovpn" or no credential file; 203 did not start in time; 204 no "openvpn.exe".
+    int startOpenVpn();
+    void stopOpenVpn(bool userRequested);
+
+    OpenVpnAttempt attempt;
+    char userNameBuffer[50];
+    char passwordBuffer[50];
+
+public slots:
+    void updateErrorTextEdit();
+    void updateOutputTextEdit();
+    void processFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void processError(QProcess::ProcessError error);
+
+private:
+    void handleOutput(const QString &chunk);
+    void classify(const QByteArray &chunk);
+    void stepAfterOutput(int previousState);
+    void endStep();
+    bool failureThresholdReached() const;
+    void resetCounters();
+    bool writeCredentialFile();
+    void appendDnsOptions(QString &command);
+    void appendDnsServer(QString &command, const QString &server);
+    void endLeftoverProcess();
+
+    ConnectionSink *owner;
+    const SharedConfig *config;
+    QProcess *process;
+    QTemporaryFile credentialFile;
+};

@@ -1,0 +1,153 @@
+#include "mainwindow.h"
+
+#include "config/sharedconfig.h"
+#include "dialogs/vpneditdialog.h"
+#include "mainwindow/profiletext.h"
+#include "ui_mainwindow.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QStringListModel>
+
+namespace {
+
+// Combo index of both protocol boxes ("L2TP", "PPTP", "OpenVPN") to the stored code.
+const int kL2tpIndex = 0;
+const int kPptpIndex = 1;
+const int kOpenVpnIndex = 2;
+
+bool filled(const QLineEdit *edit)
+{
+    return !edit->text().isEmpty();
+}
+
+} // namespace
+
+void MainWindow::fillVpnInfoLists()
+{
+    // Both lists are rebuilt from the profiles, so row i is always profile i.
+    QStringList texts;
+    texts.reserve(cfg->serverInfoList.size());
+    for (const VpnServerInfo &info : qAsConst(cfg->serverInfoList))
+        texts.append(vpnServerInfoText(info));
+    qobject_cast<QStringListModel *>(ui->VpnInfoListBox->model())->setStringList(texts);
+    qobject_cast<QStringListModel *>(ui->VpnInfoDetailListBox->model())->setStringList(texts);
+}
+
+void MainWindow::onSelectVpnInfo()
+{
+    ui->ConnectButton->setEnabled(true);
+}
+
+void MainWindow::onSelectVpnInfoDetails()
+{
+    ui->VpnConnectionEditButton->setEnabled(true);
+    ui->VpnConnectionDeleteButton->setEnabled(true);
+}
+
+void MainWindow::onSelectChangeVpnProtocol(const int &index)
+{
+    const bool openVpn = index == kOpenVpnIndex;
+    const bool l2tp = index == kL2tpIndex;
+
+    ui->OvpnFilePathLabel->setVisible(openVpn);
+    ui->OvpnFilePathEditBox->setVisible(openVpn);
+    ui->OvpnFileBrowserButton->setVisible(openVpn);
+    ui->KeyLabel->setVisible(l2tp);
+    ui->KeyEditBox->setVisible(l2tp);
+    ui->ServerAddressLabel->setVisible(!openVpn);
+    ui->ServerAddressEditBox->setVisible(!openVpn);
+
+    if (!openVpn)
+        ui->OvpnFilePathEditBox->setText(QString());
+    onEnabledAddVpnConnection();
+}
+
+void MainWindow::onEnabledAddVpnConnection()
+{
+    const int index = ui->VpnProtocolComboBox->currentIndex();
+    bool enabled = filled(ui->NickNameEditBox) && filled(ui->UserNameEditBox) && filled(ui->PasswordEditBox);
+    if (index == kL2tpIndex)
+        enabled = enabled && filled(ui->KeyEditBox);
+    if (index != kOpenVpnIndex)
+        enabled = enabled && filled(ui->ServerAddressEditBox);
+    else
+        enabled = enabled && filled(ui->OvpnFilePathEditBox);
+    ui->VpnConnectionAddButton->setEnabled(enabled);
+}
+
+void MainWindow::onOvpnFileBrowser()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load Ovpn File"), QString(), tr("Ovpn Files(*.ovpn)"));
+    if (!path.isEmpty())
+        ui->OvpnFilePathEditBox->setText(path);
+}
+
+void MainWindow::onAddVpnConnection()
+{
+    VpnServerInfo info;
+    const int index = ui->VpnProtocolComboBox->currentIndex();
+    if (index == kL2tpIndex) {
+        info.protocol = L2TP;
+        info.sharedKey = ui->KeyEditBox->text();
+        info.serverAddress = ui->ServerAddressEditBox->text();
+    } else if (index == kPptpIndex) {
+        info.protocol = PPTP;
+        info.serverAddress = ui->ServerAddressEditBox->text();
+    } else {
+        info.protocol = OpenVPN;
+        info.ovpnConfig = loadOvpnConfigBase64(ui->OvpnFilePathEditBox->text());
+    }
+    info.nickname = ui->NickNameEditBox->text();
+    info.userName = ui->UserNameEditBox->text();
+    info.password = ui->PasswordEditBox->text();
+
+    cfg->serverInfoList.append(info);
+    fillVpnInfoLists();
+
+    ui->NickNameEditBox->setText(QString());
+    ui->ServerAddressEditBox->setText(QString());
+    ui->UserNameEditBox->setText(QString());
+    ui->PasswordEditBox->setText(QString());
+    ui->OvpnFilePathEditBox->setText(QString());
+
+    saveConfig();
+}
+
+void MainWindow::onDeleteVpnConnection()
+{
+    QMessageBox box(QMessageBox::Warning, tr("Orvi - Dudaru"), tr("Do you want to delete this VPN information?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    if (box.exec() != QMessageBox::Yes)
+        return;
+
+    const int row = ui->VpnInfoDetailListBox->currentIndex().row();
+    if (row >= 0 && row < cfg->serverInfoList.size())
+        cfg->serverInfoList.removeAt(row);
+    saveConfig();
+
+    fillVpnInfoLists();
+    ui->VpnInfoDetailListBox->clearSelection();
+    ui->VpnConnectionEditButton->setEnabled(false);
+    ui->VpnConnectionDeleteButton->setEnabled(false);
+}
+
+void MainWindow::onEditVpnConnection()
+{
+    const int row = ui->VpnInfoDetailListBox->currentIndex().row();
+    if (row < 0 || row >= cfg->serverInfoList.size())
+        return;
+
+    VpnEditDialog dialog(this, cfg->serverInfoList.at(row));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The modal run spins the event loop; do not write past a list that changed meanwhile.
+    if (row >= cfg->serverInfoList.size())
+        return;
+
+    cfg->serverInfoList[row] = dialog.serverInfo();
+    fillVpnInfoLists();
+    saveConfig();
+    ui->VpnInfoDetailListBox->setCurrentIndex(ui->VpnInfoDetailListBox->model()->index(row, 0));
+}
