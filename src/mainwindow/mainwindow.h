@@ -160,4 +160,6 @@ private:
     QString rasEntryName;
     QString rasDeviceName;
     bool rasCancelRequested = false;
+    // Set while dialAndWait runs, so that nothing nested in its message pump starts a second dial.
+    bool rasDialInProgress = false;
 };

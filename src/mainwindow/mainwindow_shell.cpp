@@ -3,6 +3,7 @@
 #include "app/singleinstance.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
+#include "engine/ras/rasapi.h"
 #include "mainwindow/networkendpoints.h"
 #include "ui_mainwindow.h"
 
@@ -119,6 +120,7 @@ MainWindow::~MainWindow()
     delete vpnProc;
     vpnProc = nullptr;
     releaseRas();
+    delete ownedRasApi;
     delete ui;
 }
 
