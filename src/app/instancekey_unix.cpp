@@ -1,5 +1,6 @@
 #include "singleinstance.h"
 
+#include <QFile>
 #include <QSharedMemory>
 #include <QStandardPaths>
 
@@ -15,7 +16,13 @@ QString runtimeDirectory()
 
 void setInstanceKey(QSharedMemory &segment, const QString &keyName)
 {
-    segment.setNativeKey(runtimeDirectory() + QLatin1Char('/') + keyName);
+    const QString keyFile = runtimeDirectory() + QLatin1Char('/') + keyName;
+    // The System V key is derived from this file. Without it a segment left behind could not be
+    // looked up (and so not cleared), yet a new file may be given that very key.
+    QFile file(keyFile);
+    if (!file.exists())
+        file.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner);
+    segment.setNativeKey(keyFile);
 }
 
 QString instanceLockPath()

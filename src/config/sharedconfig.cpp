@@ -125,8 +125,7 @@ bool SharedConfig::save()
     // A new file must never exist readable by others, not even for a moment.
     if (!QFile::exists(path)) {
         QFile created(path);
-        if (created.open(QIODevice::WriteOnly))
-            created.close();
+        created.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner);
     }
     restrictFileToOwner();
     s.sync();

@@ -8,17 +8,18 @@
 
 namespace {
 
-// Desktop Entry Exec values need these characters escaped inside double quotes.
+// An Exec value is quoted for the command line, then escaped once more as a desktop-file string.
 QString quotedExec(const QString &path)
 {
-    QString escaped;
+    QString quoted;
     for (const QChar c : path) {
         if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
+            quoted += QLatin1Char('\\');
+        quoted += c;
     }
-    escaped.replace(QLatin1String("%"), QLatin1String("%%"));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    quoted.replace(QLatin1String("%"), QLatin1String("%%"));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 } // namespace
@@ -49,6 +50,6 @@ void setLaunchOnSystemStartup(bool enable)
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")
                              .arg(quotedExec(QCoreApplication::applicationFilePath()),
-                                  QDir::currentPath());
+                                  QDir::currentPath().replace(QLatin1String("\\"), QLatin1String("\\\\")));
     entry.write(text.toUtf8());
 }

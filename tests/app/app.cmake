@@ -1,0 +1,5 @@
+if(UNIX)
+    orvi_add_test(tst_singleinstance ${CMAKE_CURRENT_LIST_DIR}/tst_singleinstance.cpp)
+    target_compile_definitions(tst_singleinstance PRIVATE ORVI_EXECUTABLE="$<TARGET_FILE:orvi-dudaru>")
+    add_dependencies(tst_singleinstance orvi-dudaru)
+endif()
