@@ -130,7 +130,8 @@ bool SharedConfig::save()
     restrictFileToOwner();
     s.sync();
 
-    if (s.status() != QSettings::NoError) {
+    // A FormatError only says the old file was not valid INI; the new one was still written.
+    if (s.status() == QSettings::AccessError) {
         qWarning("Could not write the configuration file %s", qUtf8Printable(path));
         return false;
     }

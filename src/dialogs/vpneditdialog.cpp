@@ -1,23 +1,10 @@
 #include "vpneditdialog.h"
 
+#include "dialogs/protocolform.h"
 #include "mainwindow/profiletext.h"
 #include "ui_vpneditdialog.h"
 
 #include <QFileDialog>
-
-namespace {
-
-// Same item order as the main form: "L2TP", "PPTP", "OpenVPN".
-const int kL2tpIndex = 0;
-const int kPptpIndex = 1;
-const int kOpenVpnIndex = 2;
-
-bool filled(const QLineEdit *edit)
-{
-    return !edit->text().isEmpty();
-}
-
-} // namespace
 
 VpnEditDialog::VpnEditDialog(QWidget *parent, VpnServerInfo info)
     : QDialog(parent), ui(new Ui_VpnEditDialog), editServerInfo(info)
@@ -26,11 +13,11 @@ VpnEditDialog::VpnEditDialog(QWidget *parent, VpnServerInfo info)
 
     // Set before the connections exist, so nothing reacts yet.
     if (editServerInfo.protocol == PPTP)
-        ui->VpnProtocolComboBox->setCurrentIndex(kPptpIndex);
+        ui->VpnProtocolComboBox->setCurrentIndex(PptpIndex);
     else if (editServerInfo.protocol == L2TP)
-        ui->VpnProtocolComboBox->setCurrentIndex(kL2tpIndex);
+        ui->VpnProtocolComboBox->setCurrentIndex(L2tpIndex);
     else
-        ui->VpnProtocolComboBox->setCurrentIndex(kOpenVpnIndex);
+        ui->VpnProtocolComboBox->setCurrentIndex(OpenVpnIndex);
 
     ui->KeyEditBox->setText(editServerInfo.sharedKey);
     ui->NickNameEditBox->setText(editServerInfo.nickname);
@@ -67,43 +54,24 @@ VpnServerInfo VpnEditDialog::serverInfo() const
 
 void VpnEditDialog::onSelectChangeVpnProtocol(const int &index)
 {
-    const bool openVpn = index == kOpenVpnIndex;
-    const bool l2tp = index == kL2tpIndex;
-
-    ui->OvpnFilePathLabel->setVisible(openVpn);
-    ui->OvpnFilePathEditBox->setVisible(openVpn);
-    ui->OvpnFileBrowserButton->setVisible(openVpn);
-    ui->KeyLabel->setVisible(l2tp);
-    ui->KeyEditBox->setVisible(l2tp);
-    ui->ServerAddressLabel->setVisible(!openVpn);
-    ui->ServerAddressEditBox->setVisible(!openVpn);
-
-    if (!openVpn)
-        ui->OvpnFilePathEditBox->setText(QString());
+    showProtocolFields(ui, index);
     onEnabledEditVpnConnection();
 }
 
 void VpnEditDialog::onEnabledEditVpnConnection()
 {
-    const int index = ui->VpnProtocolComboBox->currentIndex();
     // No file needed for OpenVPN here: without one the stored configuration stays.
-    bool enabled = filled(ui->UserNameEditBox) && filled(ui->PasswordEditBox);
-    if (index == kL2tpIndex)
-        enabled = enabled && filled(ui->KeyEditBox);
-    if (index != kOpenVpnIndex)
-        enabled = enabled && filled(ui->ServerAddressEditBox);
-    enabled = enabled && filled(ui->NickNameEditBox);
-    ui->OkButton->setEnabled(enabled);
+    ui->OkButton->setEnabled(profileFieldsFilled(ui, ui->VpnProtocolComboBox->currentIndex()));
 }
 
 void VpnEditDialog::onUpdateVpnConnection()
 {
     const int index = ui->VpnProtocolComboBox->currentIndex();
-    if (index == kL2tpIndex) {
+    if (index == L2tpIndex) {
         editServerInfo.protocol = L2TP;
         editServerInfo.sharedKey = ui->KeyEditBox->text();
         editServerInfo.serverAddress = ui->ServerAddressEditBox->text();
-    } else if (index == kPptpIndex) {
+    } else if (index == PptpIndex) {
         editServerInfo.protocol = PPTP;
         editServerInfo.serverAddress = ui->ServerAddressEditBox->text();
     } else {

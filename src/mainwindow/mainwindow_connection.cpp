@@ -178,6 +178,8 @@ void MainWindow::onConnect()
 {
     const bool repeat = repeatScheduled;
     repeatScheduled = false;
+    if (quitting)
+        return; // a repeat that fell due while the client is ending
 
     if (connectionState != Disconnected) {
         disconnectVpn(false);
@@ -243,7 +245,8 @@ void MainWindow::onConnect()
     appendLog(activeProtocol == PPTP ? QStringLiteral("------------ PPTP Stop ------------")
                                      : QStringLiteral("------------ L2TP Stop ------------"),
               true);
-    if (connectionState != Disconnected)
+    // Quit during the dial ends it too; an ending client makes no new attempt.
+    if (connectionState != Disconnected && !quitting)
         repeatFailedStart();
 }
 

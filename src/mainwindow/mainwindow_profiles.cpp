@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "config/sharedconfig.h"
+#include "dialogs/protocolform.h"
 #include "dialogs/vpneditdialog.h"
 #include "mainwindow/profiletext.h"
 #include "ui_mainwindow.h"
@@ -9,20 +10,6 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QStringListModel>
-
-namespace {
-
-// Combo index of both protocol boxes ("L2TP", "PPTP", "OpenVPN") to the stored code.
-const int kL2tpIndex = 0;
-const int kPptpIndex = 1;
-const int kOpenVpnIndex = 2;
-
-bool filled(const QLineEdit *edit)
-{
-    return !edit->text().isEmpty();
-}
-
-} // namespace
 
 void MainWindow::fillVpnInfoLists()
 {
@@ -48,33 +35,16 @@ void MainWindow::onSelectVpnInfoDetails()
 
 void MainWindow::onSelectChangeVpnProtocol(const int &index)
 {
-    const bool openVpn = index == kOpenVpnIndex;
-    const bool l2tp = index == kL2tpIndex;
-
-    ui->OvpnFilePathLabel->setVisible(openVpn);
-    ui->OvpnFilePathEditBox->setVisible(openVpn);
-    ui->OvpnFileBrowserButton->setVisible(openVpn);
-    ui->KeyLabel->setVisible(l2tp);
-    ui->KeyEditBox->setVisible(l2tp);
-    ui->ServerAddressLabel->setVisible(!openVpn);
-    ui->ServerAddressEditBox->setVisible(!openVpn);
-
-    if (!openVpn)
-        ui->OvpnFilePathEditBox->setText(QString());
+    showProtocolFields(ui, index);
     onEnabledAddVpnConnection();
 }
 
 void MainWindow::onEnabledAddVpnConnection()
 {
     const int index = ui->VpnProtocolComboBox->currentIndex();
-    bool enabled = filled(ui->NickNameEditBox) && filled(ui->UserNameEditBox) && filled(ui->PasswordEditBox);
-    if (index == kL2tpIndex)
-        enabled = enabled && filled(ui->KeyEditBox);
-    if (index != kOpenVpnIndex)
-        enabled = enabled && filled(ui->ServerAddressEditBox);
-    else
-        enabled = enabled && filled(ui->OvpnFilePathEditBox);
-    ui->VpnConnectionAddButton->setEnabled(enabled);
+    // Unlike the edit dialog, a new OpenVPN profile needs its file.
+    ui->VpnConnectionAddButton->setEnabled(profileFieldsFilled(ui, index)
+                                           && (index != OpenVpnIndex || filled(ui->OvpnFilePathEditBox)));
 }
 
 void MainWindow::onOvpnFileBrowser()
@@ -88,11 +58,11 @@ void MainWindow::onAddVpnConnection()
 {
     VpnServerInfo info;
     const int index = ui->VpnProtocolComboBox->currentIndex();
-    if (index == kL2tpIndex) {
+    if (index == L2tpIndex) {
         info.protocol = L2TP;
         info.sharedKey = ui->KeyEditBox->text();
         info.serverAddress = ui->ServerAddressEditBox->text();
-    } else if (index == kPptpIndex) {
+    } else if (index == PptpIndex) {
         info.protocol = PPTP;
         info.serverAddress = ui->ServerAddressEditBox->text();
     } else {

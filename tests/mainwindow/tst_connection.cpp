@@ -12,48 +12,46 @@
 
 namespace {
 
-const QString kStart = QStringLiteral("------------ OpenVPN Start ------------");
+const QString kStart = "------------ OpenVPN Start ------------";
 const QByteArray kStaysUp = "#!/bin/sh\nsleep 0.3\necho 'Initialization Sequence Completed'\nexec sleep 30\n";
 const QByteArray kSilent = "#!/bin/sh\nexec sleep 30\n";
 // Connects, then drops the first time it runs; later runs stay up.
 const QByteArray kDropsOnce = "#!/bin/sh\necho 'Initialization Sequence Completed'\n"
                               "[ -e dropped ] && exec sleep 30\ntouch dropped\nsleep 0.5\n";
+const QByteArray kConfig("client\r\n\0\xff", 10);
 
 struct Client
 {
-    explicit Client(const QString &user = QStringLiteral("bob"), const QString &password = QStringLiteral("pw"))
-        : config(wd.filePath(QStringLiteral("shared_config.ini")))
+    explicit Client(const QString &user = "bob", const QString &password = "pw")
+        : config(wd.filePath("shared_config.ini"))
     {
         VpnServerInfo info;
         info.userName = user;
         info.password = password;
-        info.ovpnConfig = QString::fromLatin1(QByteArray("client\r\n\0\xff", 10).toBase64());
+        info.ovpnConfig = kConfig.toBase64();
         config.serverInfoList.append(info);
         window.reset(new MainWindow(nullptr, &config));
         window->show();
-        list = window->findChild<QListView *>(QStringLiteral("VpnInfoListBox"));
-        button = window->findChild<QPushButton *>(QStringLiteral("ConnectButton"));
-        log = window->findChild<QPlainTextEdit *>(QStringLiteral("VpnLogEditBox"));
+        list = window->findChild<QListView *>("VpnInfoListBox");
+        button = window->findChild<QPushButton *>("ConnectButton");
     }
     void clickProfileAndConnect()
     {
-        const QModelIndex first = list->model()->index(0, 0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(first).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
         button->click();
     }
-    int count(const QString &text) const { return log->toPlainText().count(text); }
+    QString log() const { return window->findChild<QPlainTextEdit *>("VpnLogEditBox")->toPlainText(); }
+    int count(const QString &text) const { return log().count(text); }
     int state() const { return window->currentConnectionState(); }
-    QStringList tray() const
+    // The tray menu's texts, then whether the tray shows the named picture.
+    QString tray(const char *picture) const
     {
         QStringList texts;
         for (QAction *action : window->systemTrayMenu()->actions())
             texts << action->text();
-        return texts;
-    }
-    bool trayShows(const char *name) const
-    {
-        const QImage expected = QIcon(QString::fromLatin1(name)).pixmap(32).toImage();
-        return !expected.isNull() && window->systemTrayIcon()->icon().pixmap(32).toImage() == expected;
+        const QImage expected = QIcon(QString(":/icons/res/") + picture).pixmap(32).toImage();
+        const bool shown = !expected.isNull() && window->systemTrayIcon()->icon().pixmap(32).toImage() == expected;
+        return texts.join(',') + (shown ? " shown" : " not shown");
     }
 
     TempWorkDir wd;
@@ -61,7 +59,6 @@ struct Client
     QScopedPointer<MainWindow> window;
     QListView *list;
     QPushButton *button;
-    QPlainTextEdit *log;
 };
 
 } // namespace
@@ -84,8 +81,7 @@ private slots:
     void formatDuration()
     {
         QFETCH(uint, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(::formatDuration(seconds), text);
+        QTEST(::formatDuration(seconds), "text");
     }
 
     void appendLog_data()
@@ -102,43 +98,37 @@ private slots:
     void appendLog()
     {
         QFETCH(QStringList, texts);
-        QFETCH(QString, log);
-        QFETCH(int, entries);
         Client client;
         for (const QString &text : texts)
             client.window->appendLog(text.startsWith('+') ? text.mid(1) : text, text.startsWith('+'));
         // Every entry starts with a local time stamp; the rest is the table's text.
-        QString shown = client.log->toPlainText();
-        const QRegularExpression stamp(QStringLiteral("\\[%1-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] ")
-                                           .arg(QDate::currentDate().year()));
-        QCOMPARE(shown.count(stamp), entries);
-        QCOMPARE(shown.remove(stamp), log);
+        QString shown = client.log();
+        const QRegularExpression stamp(QString("\\[%1-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] ").arg(QDate::currentDate().year()));
+        QTEST(int(shown.count(stamp)), "entries");
+        QTEST(shown.remove(stamp), "log");
     }
 
     void connectShowsStateAndDisconnectFromTray()
     {
         Client client;
-        QVERIFY(client.wd.writeScript(QStringLiteral("openvpn.exe"), kStaysUp));
+        QVERIFY(client.wd.writeScript("openvpn.exe", kStaysUp));
         client.clickProfileAndConnect();
-        QCOMPARE(client.button->text(), QStringLiteral("Connecting"));
+        QCOMPARE(client.button->text(), "Connecting");
         QVERIFY(!client.list->isEnabled() && !client.window->findChild<QWidget *>("LoginTab")->isEnabled());
-        QVERIFY(client.trayShows(":/icons/res/disconnected_tray.png"));
-        QCOMPARE(client.tray(), QStringList({ "Open", "About", "Quit" }));
-        // config.ovpn holds the profile's exact bytes.
-        QCOMPARE(TempWorkDir::readFile(client.wd.filePath("config.ovpn")), QByteArray("client\r\n\0\xff", 10));
+        QCOMPARE(client.tray("disconnected_tray.png"), "Open,About,Quit shown");
+        QCOMPARE(TempWorkDir::readFile(client.wd.filePath("config.ovpn")), kConfig);
 
-        QTRY_COMPARE_WITH_TIMEOUT(client.button->text(), QStringLiteral("Connected"), 10000);
-        QVERIFY(client.trayShows(":/icons/res/connecting_tray.png"));
-        QCOMPARE(client.tray(), QStringList({ "Disconnect VPN", "Open", "About", "Quit" }));
-        auto *duration = client.window->findChild<QLabel *>(QStringLiteral("ConnectedTimeLabel"));
-        QTRY_COMPARE_WITH_TIMEOUT(duration->text(), QStringLiteral("00 : 00 : 01"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.button->text(), "Connected", 10000);
+        QCOMPARE(client.tray("connecting_tray.png"), "Disconnect VPN,Open,About,Quit shown");
+        auto *duration = client.window->findChild<QLabel *>("ConnectedTimeLabel");
+        QTRY_COMPARE_WITH_TIMEOUT(duration->text(), "00 : 00 : 01", 5000);
 
         client.window->systemTrayMenu()->actions().first()->trigger();
-        QCOMPARE(client.button->text(), QStringLiteral("Connect"));
-        QCOMPARE(client.tray(), QStringList({ "Open", "About", "Quit" }));
-        QVERIFY(client.trayShows(":/icons/res/disconnected_tray.png") && client.list->isEnabled());
-        QCOMPARE(duration->text(), QStringLiteral("00 : 00 : 01")); // keeps its last value
-        QCOMPARE(client.count(QStringLiteral("------------ OpenVPN Stop ------------")), 2); // the engine's, then ours
+        QCOMPARE(client.button->text(), "Connect");
+        QCOMPARE(client.tray("disconnected_tray.png"), "Open,About,Quit shown");
+        QVERIFY(client.list->isEnabled());
+        QCOMPARE(duration->text(), "00 : 00 : 01"); // keeps its last value
+        QCOMPARE(client.count("------------ OpenVPN Stop ------------"), 2); // the engine's, then ours
     }
 
     void failedStartsStopAtTheBound()
@@ -146,9 +136,9 @@ private slots:
         Client client; // no openvpn.exe: every start fails at once with 204
         for (int press = 1; press <= 2; ++press) {
             client.clickProfileAndConnect();
-            QTRY_COMPARE_WITH_TIMEOUT(client.count(QStringLiteral("no further attempt")), press, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(client.count("no further attempt"), press, 5000);
             QCOMPARE(client.count(kStart), 3 * press);
-            QCOMPARE(client.count(QStringLiteral("Stop ------------Failed to launch vpn service! = 204")), 3 * press);
+            QCOMPARE(client.count("Stop ------------Failed to launch vpn service! = 204"), 3 * press);
             QCOMPARE(client.state(), int(Disconnected));
         }
     }
@@ -156,7 +146,7 @@ private slots:
     void pressDuringConnectingStops()
     {
         Client client;
-        QVERIFY(client.wd.writeScript(QStringLiteral("openvpn.exe"), kSilent));
+        QVERIFY(client.wd.writeScript("openvpn.exe", kSilent));
         client.clickProfileAndConnect();
         QCOMPARE(client.state(), int(Connecting));
         client.button->click();
@@ -183,9 +173,9 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, entry);
         Client client(user, password);
-        QVERIFY(client.wd.writeScript(QStringLiteral("openvpn.exe"), kSilent));
-        if (entry.startsWith(QLatin1String("config.ovpn")))
-            QVERIFY(QDir(client.wd.path()).mkdir(QStringLiteral("config.ovpn")));
+        QVERIFY(client.wd.writeScript("openvpn.exe", kSilent));
+        if (entry.startsWith("config.ovpn"))
+            QVERIFY(QDir(client.wd.path()).mkdir("config.ovpn"));
         client.clickProfileAndConnect();
         if (entry.isEmpty()) {
             QCOMPARE(client.state(), int(Connecting));
@@ -193,9 +183,8 @@ private slots:
             return;
         }
         QTest::qWait(50); // a refused start is never repeated
-        QCOMPARE(client.count(QStringLiteral("OpenVPN was not started: ") + entry), 1);
-        QCOMPARE(client.count(kStart), 0);
-        QCOMPARE(client.state(), int(Disconnected));
+        QCOMPARE(client.count("OpenVPN was not started: " + entry), 1);
+        QCOMPARE(client.count(kStart) + client.state(), 0);
     }
 
     void redialAfterDrop_data()
@@ -209,7 +198,7 @@ private slots:
         QFETCH(bool, redial);
         Client client;
         client.config.redialAutomatically = redial;
-        QVERIFY(client.wd.writeScript(QStringLiteral("openvpn.exe"), kDropsOnce));
+        QVERIFY(client.wd.writeScript("openvpn.exe", kDropsOnce));
         client.clickProfileAndConnect();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(client.wd.filePath("dropped")), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(client.count(kStart) + client.state(), redial ? 2 + int(Connected) : 1, 10000);
