@@ -9,7 +9,10 @@ namespace {
 // The user's runtime folder (0700), so one user's client never blocks another's.
 QString runtimeDirectory()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // Looked up once: the probe runs every two seconds, and Qt warns on each lookup where
+    // XDG_RUNTIME_DIR is not set.
+    static const QString directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return directory;
 }
 
 } // namespace
