@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "config/ipv4text.h"
 #include "config/sharedconfig.h"
 #include "ui_mainwindow.h"
 
@@ -22,22 +23,6 @@ QString normalisedAddress(QString text)
 {
     text.replace(QLatin1String(".."), QLatin1String(".0."));
     return text;
-}
-
-// The tunnels read the stored text as four dotted decimal parts; anything else
-// would hand them a server the user never typed (300.1.1.1 turns into 44.1.1.1).
-bool isDottedQuad(const QString &text)
-{
-    const QStringList groups = text.split(QLatin1Char('.'));
-    if (groups.size() != 4)
-        return false;
-    for (const QString &group : groups) {
-        bool ok = false;
-        const int value = group.toInt(&ok);
-        if (group.isEmpty() || !ok || value < 0 || value > 255)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -99,10 +84,10 @@ void MainWindow::onApplyDnsProtection()
         QString problem;
         if (preferred.isEmpty())
             problem = tr("Please enter the Preferred DNS Server");
-        else if (!isDottedQuad(normalisedAddress(preferred)))
-            problem = tr("The Preferred DNS Server must be four numbers from 0 to 255 separated by dots.");
-        else if (!alternative.isEmpty() && !isDottedQuad(normalisedAddress(alternative)))
-            problem = tr("The Alternative DNS Server must be four numbers from 0 to 255 separated by dots.");
+        else if (!isDottedIPv4(normalisedAddress(preferred)))
+            problem = tr("The Preferred DNS Server must be four numbers from 0 to 255, without leading zeros, separated by dots.");
+        else if (!alternative.isEmpty() && !isDottedIPv4(normalisedAddress(alternative)))
+            problem = tr("The Alternative DNS Server must be four numbers from 0 to 255, without leading zeros, separated by dots.");
         if (!problem.isEmpty()) {
             QMessageBox::warning(this, tr("Warning"), problem, QMessageBox::Ok);
             return;

@@ -1,5 +1,6 @@
 #include "cvpnproc.h"
 
+#include "config/ipv4text.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/openvpnmarkers.h"
 #include "mainwindow/connectionsink.h"
@@ -65,26 +66,6 @@ bool containsAuthFailure(const QByteArray &chunk)
             return true;
     }
     return false;
-}
-
-// Four decimal parts of 0..255 without leading zeros: anything else could be read differently by
-// OpenVPN, or split into options of its own once the command is split at blanks.
-bool isDottedIPv4(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString &part : parts) {
-        if (part.isEmpty() || part.size() > 3 || (part.size() > 1 && part.startsWith(QLatin1Char('0'))))
-            return false;
-        for (const QChar c : part) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-        }
-        if (part.toInt() > 255)
-            return false;
-    }
-    return true;
 }
 
 // The command is split like QProcess' single-string form: blanks separate arguments, double quotes
