@@ -3,9 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -48,19 +45,4 @@ void answerNextMessageBox(QMessageBox::StandardButton button, QString *title, QS
 void closeNextModal()
 {
     answerNextModal([](QWidget *modal) { modal->close(); });
-}
-
-void answerNextFileDialog(const QString &path)
-{
-    answerNextModal([path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        if (!dialog)
-            return;
-        if (path.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept"); // protected in QFileDialog
-    });
 }

@@ -15,6 +15,3 @@ void answerNextMessageBox(QMessageBox::StandardButton button, QString *title = n
 
 // Closes the next modal window as the title bar's close button would.
 void closeNextModal();
-
-// Types a path into the next QFileDialog and accepts it; an empty path cancels it.
-void answerNextFileDialog(const QString &path);
