@@ -1,5 +1,8 @@
 #pragma once
 
+#include "config/vpnserverinfo.h"
+#include "mainwindow/profiletext.h"
+
 #include <QLineEdit>
 #include <QString>
 
@@ -40,4 +43,28 @@ bool profileFieldsFilled(const Form *ui, int index)
     if (index != OpenVpnIndex)
         enabled = enabled && filled(ui->ServerAddressEditBox);
     return enabled;
+}
+
+// Writes the form into info. Fields that do not belong to the chosen protocol keep what info held
+// (nothing, for a new profile), and so does the OpenVPN configuration when no file could be read.
+template <typename Form>
+void readProfileFields(const Form *ui, VpnServerInfo &info)
+{
+    const int index = ui->VpnProtocolComboBox->currentIndex();
+    if (index == L2tpIndex) {
+        info.protocol = L2TP;
+        info.sharedKey = ui->KeyEditBox->text();
+        info.serverAddress = ui->ServerAddressEditBox->text();
+    } else if (index == PptpIndex) {
+        info.protocol = PPTP;
+        info.serverAddress = ui->ServerAddressEditBox->text();
+    } else {
+        info.protocol = OpenVPN;
+        const QString config = loadOvpnConfigBase64(ui->OvpnFilePathEditBox->text());
+        if (!config.isEmpty())
+            info.ovpnConfig = config;
+    }
+    info.nickname = ui->NickNameEditBox->text();
+    info.userName = ui->UserNameEditBox->text();
+    info.password = ui->PasswordEditBox->text();
 }

@@ -1,7 +1,6 @@
 #include "vpneditdialog.h"
 
 #include "dialogs/protocolform.h"
-#include "mainwindow/profiletext.h"
 #include "ui_vpneditdialog.h"
 
 #include <QFileDialog>
@@ -66,23 +65,7 @@ void VpnEditDialog::onEnabledEditVpnConnection()
 
 void VpnEditDialog::onUpdateVpnConnection()
 {
-    const int index = ui->VpnProtocolComboBox->currentIndex();
-    if (index == L2tpIndex) {
-        editServerInfo.protocol = L2TP;
-        editServerInfo.sharedKey = ui->KeyEditBox->text();
-        editServerInfo.serverAddress = ui->ServerAddressEditBox->text();
-    } else if (index == PptpIndex) {
-        editServerInfo.protocol = PPTP;
-        editServerInfo.serverAddress = ui->ServerAddressEditBox->text();
-    } else {
-        editServerInfo.protocol = OpenVPN;
-        const QString config = loadOvpnConfigBase64(ui->OvpnFilePathEditBox->text());
-        if (!config.isEmpty())
-            editServerInfo.ovpnConfig = config;
-    }
-    editServerInfo.nickname = ui->NickNameEditBox->text();
-    editServerInfo.userName = ui->UserNameEditBox->text();
-    editServerInfo.password = ui->PasswordEditBox->text();
+    readProfileFields(ui, editServerInfo);
     done(QDialog::Accepted);
 }
 

@@ -57,21 +57,7 @@ void MainWindow::onOvpnFileBrowser()
 void MainWindow::onAddVpnConnection()
 {
     VpnServerInfo info;
-    const int index = ui->VpnProtocolComboBox->currentIndex();
-    if (index == L2tpIndex) {
-        info.protocol = L2TP;
-        info.sharedKey = ui->KeyEditBox->text();
-        info.serverAddress = ui->ServerAddressEditBox->text();
-    } else if (index == PptpIndex) {
-        info.protocol = PPTP;
-        info.serverAddress = ui->ServerAddressEditBox->text();
-    } else {
-        info.protocol = OpenVPN;
-        info.ovpnConfig = loadOvpnConfigBase64(ui->OvpnFilePathEditBox->text());
-    }
-    info.nickname = ui->NickNameEditBox->text();
-    info.userName = ui->UserNameEditBox->text();
-    info.password = ui->PasswordEditBox->text();
+    readProfileFields(ui, info);
 
     cfg->serverInfoList.append(info);
     fillVpnInfoLists();
