@@ -3,7 +3,7 @@
 
 Standard library only, so the art can be regenerated on any build machine:
     python3 scripts/make_art.py
-writes src/resources/res/{banner.png,icon.ico,connecting_tray.png,disconnected_tray.png}.
+writes src/resources/res/{banner.png,icon.png,icon.ico,connecting_tray.png,disconnected_tray.png}.
 """
 
 import math
@@ -267,6 +267,8 @@ def main():
     os.makedirs(RES_DIR, exist_ok=True)
     outputs = {
         "banner.png": banner().to_png(with_alpha=False),
+        # The window's icon: a PNG needs no image plugin, which the .ico would pull in at every start.
+        "icon.png": icon_image(64, BLUE_DARK, BLUE_LIGHT, "keyhole").to_png(True),
         "icon.ico": ico_file([(size, icon_image(size, BLUE_DARK, BLUE_LIGHT, "keyhole").to_png(True))
                               for size in (32, 64)]),
         "connecting_tray.png": icon_image(64, GREEN_DARK, GREEN_LIGHT, "check").to_png(True),

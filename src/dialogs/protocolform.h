@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/vpnserverinfo.h"
-#include "mainwindow/profiletext.h"
+#include "config/profiletext.h"
 
 #include <QLineEdit>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/vpnserverinfo.h"
-#include "mainwindow/connectionsink.h"
+#include "engine/connectionsink.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "mainwindow/ping.h"
+#include "network/ping.h"
 #include "ui_mainwindow.h"
 
 #include <QNetworkAccessManager>

@@ -3,7 +3,7 @@
 #include "config/sharedconfig.h"
 #include "dialogs/protocolform.h"
 #include "dialogs/vpneditdialog.h"
-#include "mainwindow/profiletext.h"
+#include "config/profiletext.h"
 #include "ui_mainwindow.h"
 
 #include <QFileDialog>

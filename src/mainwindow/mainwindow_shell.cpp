@@ -4,7 +4,7 @@
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
 #include "engine/ras/rasapi.h"
-#include "mainwindow/networkendpoints.h"
+#include "network/networkendpoints.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "config/sharedconfig.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/ping.h"
+#include "network/ping.h"
 #include "support/httpserver.h"
 #include "support/modalanswerer.h"
 #include "support/tempworkdir.h"

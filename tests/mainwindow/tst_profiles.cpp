@@ -1,6 +1,6 @@
 #include "config/sharedconfig.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/profiletext.h"
+#include "config/profiletext.h"
 #include "support/modalanswerer.h"
 #include "support/tempworkdir.h"
 

@@ -3,7 +3,7 @@
 #include "config/ipv4text.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/openvpnmarkers.h"
-#include "mainwindow/connectionsink.h"
+#include "engine/connectionsink.h"
 
 #include <QByteArrayList>
 #include <QDebug>

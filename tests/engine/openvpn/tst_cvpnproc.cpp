@@ -1,6 +1,6 @@
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
-#include "mainwindow/connectionsink.h"
+#include "engine/connectionsink.h"
 #include "support/tempworkdir.h"
 
 #include <QtTest>
