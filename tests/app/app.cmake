@@ -1,5 +1,6 @@
+# The real executable, started as a user would.
 if(UNIX)
-    orvi_add_test(tst_singleinstance ${CMAKE_CURRENT_LIST_DIR}/tst_singleinstance.cpp)
-    target_compile_definitions(tst_singleinstance PRIVATE ORVI_EXECUTABLE="$<TARGET_FILE:orvi-dudaru>")
-    add_dependencies(tst_singleinstance orvi-dudaru)
+    orvi_add_test(tst_startup ${CMAKE_CURRENT_LIST_DIR}/tst_startup.cpp)
+    target_compile_definitions(tst_startup PRIVATE ORVI_EXECUTABLE="$<TARGET_FILE:orvi-dudaru>")
+    add_dependencies(tst_startup orvi-dudaru)
 endif()

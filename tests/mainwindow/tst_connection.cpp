@@ -1,7 +1,5 @@
-#include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
-#include "mainwindow/mainwindow.h"
-#include "support/tempworkdir.h"
+#include "support/testwindow.h"
 
 #include <QLabel>
 #include <QListView>
@@ -20,43 +18,34 @@ const QByteArray kDropsOnce = "#!/bin/sh\necho 'Initialization Sequence Complete
                               "[ -e dropped ] && exec sleep 30\ntouch dropped\nsleep 0.5\n";
 const QByteArray kConfig("client\r\n\0\xff", 10);
 
-struct Client
+// A shown window with one OpenVPN profile of the given login.
+struct Client : TestWindow
 {
     explicit Client(const QString &user = "bob", const QString &password = "pw")
-        : config(wd.filePath("shared_config.ini"))
+        : TestWindow("", { { OpenVPN, "nick", "", user, password, kConfig.toBase64(), "" } })
     {
-        VpnServerInfo info;
-        info.userName = user;
-        info.password = password;
-        info.ovpnConfig = kConfig.toBase64();
-        config.serverInfoList.append(info);
-        window.reset(new MainWindow(nullptr, &config));
-        window->show();
-        list = window->findChild<QListView *>("VpnInfoListBox");
-        button = window->findChild<QPushButton *>("ConnectButton");
+        w->show();
+        list = get<QListView>("VpnInfoListBox");
+        button = get<QPushButton>("ConnectButton");
     }
     void clickProfileAndConnect()
     {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        clickRow("VpnInfoListBox", 0);
         button->click();
     }
-    QString log() const { return window->findChild<QPlainTextEdit *>("VpnLogEditBox")->toPlainText(); }
     int count(const QString &text) const { return log().count(text); }
-    int state() const { return window->currentConnectionState(); }
+    int state() const { return w->currentConnectionState(); }
     // The tray menu's texts, then whether the tray shows the named picture.
     QString tray(const char *picture) const
     {
         QStringList texts;
-        for (QAction *action : window->systemTrayMenu()->actions())
+        for (QAction *action : w->systemTrayMenu()->actions())
             texts << action->text();
         const QImage expected = QIcon(QString(":/icons/res/") + picture).pixmap(32).toImage();
-        const bool shown = !expected.isNull() && window->systemTrayIcon()->icon().pixmap(32).toImage() == expected;
+        const bool shown = !expected.isNull() && w->systemTrayIcon()->icon().pixmap(32).toImage() == expected;
         return texts.join(',') + (shown ? " shown" : " not shown");
     }
 
-    TempWorkDir wd;
-    SharedConfig config;
-    QScopedPointer<MainWindow> window;
     QListView *list;
     QPushButton *button;
 };
@@ -73,9 +62,7 @@ private slots:
         QTest::addColumn<uint>("seconds");
         QTest::addColumn<QString>("text");
         QTest::newRow("zero") << 0u << "00 : 00 : 00";
-        QTest::newRow("59 seconds") << 59u << "00 : 00 : 59";
         QTest::newRow("one hour, two minutes, three seconds") << 3723u << "01 : 02 : 03";
-        QTest::newRow("a day and an hour") << 90000u << "25 : 00 : 00";
         QTest::newRow("hundred hours") << 360000u << "100 : 00 : 00";
     }
     void formatDuration()
@@ -100,7 +87,7 @@ private slots:
         QFETCH(QStringList, texts);
         Client client;
         for (const QString &text : texts)
-            client.window->appendLog(text.startsWith('+') ? text.mid(1) : text, text.startsWith('+'));
+            client.w->appendLog(text.startsWith('+') ? text.mid(1) : text, text.startsWith('+'));
         // Every entry starts with a local time stamp; the rest is the table's text.
         QString shown = client.log();
         const QRegularExpression stamp(QString("\\[%1-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] ").arg(QDate::currentDate().year()));
@@ -114,16 +101,16 @@ private slots:
         QVERIFY(client.wd.writeScript("openvpn.exe", kStaysUp));
         client.clickProfileAndConnect();
         QCOMPARE(client.button->text(), "Connecting");
-        QVERIFY(!client.list->isEnabled() && !client.window->findChild<QWidget *>("LoginTab")->isEnabled());
+        QVERIFY(!client.list->isEnabled() && !client.get("LoginTab")->isEnabled());
         QCOMPARE(client.tray("disconnected_tray.png"), "Open,About,Quit shown");
         QCOMPARE(TempWorkDir::readFile(client.wd.filePath("config.ovpn")), kConfig);
 
         QTRY_COMPARE_WITH_TIMEOUT(client.button->text(), "Connected", 10000);
         QCOMPARE(client.tray("connecting_tray.png"), "Disconnect VPN,Open,About,Quit shown");
-        auto *duration = client.window->findChild<QLabel *>("ConnectedTimeLabel");
+        auto *duration = client.get<QLabel>("ConnectedTimeLabel");
         QTRY_COMPARE_WITH_TIMEOUT(duration->text(), "00 : 00 : 01", 5000);
 
-        client.window->systemTrayMenu()->actions().first()->trigger();
+        client.w->systemTrayMenu()->actions().first()->trigger();
         QCOMPARE(client.button->text(), "Connect");
         QCOMPARE(client.tray("disconnected_tray.png"), "Open,About,Quit shown");
         QVERIFY(client.list->isEnabled());
@@ -169,9 +156,7 @@ private slots:
     }
     void refusedStarts()
     {
-        QFETCH(QString, user);
-        QFETCH(QString, password);
-        QFETCH(QString, entry);
+        QFETCH(QString, user); QFETCH(QString, password); QFETCH(QString, entry);
         Client client(user, password);
         QVERIFY(client.wd.writeScript("openvpn.exe", kSilent));
         if (entry.startsWith("config.ovpn"))
@@ -179,7 +164,7 @@ private slots:
         client.clickProfileAndConnect();
         if (entry.isEmpty()) {
             QCOMPARE(client.state(), int(Connecting));
-            QCOMPARE(QByteArray(client.window->openVpnProcess()->passwordBuffer), password.toUtf8());
+            QCOMPARE(QByteArray(client.w->openVpnProcess()->passwordBuffer), password.toUtf8());
             return;
         }
         QTest::qWait(50); // a refused start is never repeated
@@ -197,7 +182,7 @@ private slots:
     {
         QFETCH(bool, redial);
         Client client;
-        client.config.redialAutomatically = redial;
+        client.cfg->redialAutomatically = redial;
         QVERIFY(client.wd.writeScript("openvpn.exe", kDropsOnce));
         client.clickProfileAndConnect();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(client.wd.filePath("dropped")), 10000);

@@ -1,9 +1,7 @@
-#include "config/sharedconfig.h"
-#include "mainwindow/mainwindow.h"
 #include "network/ping.h"
 #include "support/httpserver.h"
 #include "support/modalanswerer.h"
-#include "support/tempworkdir.h"
+#include "support/testwindow.h"
 
 #include <QNetworkReply>
 #include <QtTest>
@@ -30,21 +28,17 @@ QString shown(const QWidget &window)
 
 // A window on a file holding the given [settings] lines, whose "ping" logs each call and, in the C locale only,
 // prints the given output. With unwritable the file turns into a folder once read, so that every save fails.
-struct Window
+struct Window : TestWindow
 {
     explicit Window(const QString &settings, const QString &ping = {}, bool unwritable = false)
+        : TestWindow(settings.toUtf8(), {}, [&](TestWindow &t) {
+            t.wd.writeScript("ping", "#!/bin/sh\necho >> calls\n[ \"$LC_ALL\" = C ] && echo '" + ping.toUtf8() + "'\n");
+            qputenv("PATH", QFile::encodeName(t.wd.path()) + ':' + qgetenv("PATH"));
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(t.wd.path())); // where Apply registers the autostart entry
+            if (unwritable && QFile::remove(t.cfg->filePath()))
+                QDir().mkdir(t.cfg->filePath());
+        })
     {
-        QFile file(wd.filePath("shared_config.ini"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("[settings]\n" + settings.toUtf8());
-        file.close();
-        wd.writeScript("ping", "#!/bin/sh\necho >> calls\n[ \"$LC_ALL\" = C ] && echo '" + ping.toUtf8() + "'\n");
-        qputenv("PATH", QFile::encodeName(wd.path()) + ':' + qgetenv("PATH"));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(wd.path())); // where Apply registers the autostart entry
-        cfg = std::make_unique<SharedConfig>(file.fileName());
-        if (unwritable && file.remove())
-            QDir().mkdir(file.fileName());
-        w = std::make_unique<MainWindow>(nullptr, cfg.get());
     }
     // Steps: "Name=text" types into the box whose name starts so, "Name" clicks such a button, "onSlot" calls it.
     void act(const QString &steps) const
@@ -61,10 +55,6 @@ struct Window
                 QTest::keyClick(w->findChildren<QGroupBox *>(name).value(0), Qt::Key_Space);
         }
     }
-
-    TempWorkDir wd;
-    std::unique_ptr<SharedConfig> cfg;
-    std::unique_ptr<MainWindow> w;
 };
 
 const QString kProtected = "enable-dns-protection=true\n";
@@ -86,27 +76,18 @@ private slots:
         const QString ms23 = "rtt min/avg/max/mdev = 23.912/23.912/23.912/0.000 ms";
         QTest::newRow("Windows, 23 ms") << "" << "Minimum = 23ms, Maximum = 23ms, Average = 23ms\r\n" << "23" << "";
         QTest::newRow("Windows, 0 ms") << "" << "Minimum = 0ms, Maximum = 0ms, Average = 0ms\r\n" << "0" << "";
-        QTest::newRow("Windows, no reply") << "" << "Packets: Sent = 1, Received = 0, Lost = 1 (100% loss),\r\n" << "0"
-                                           << "";
-        QTest::newRow("Windows, unknown host")
-            << "" << "Ping request could not find host x.invalid. Please check the name and try again.\r\n" << "0"
-            << "";
         QTest::newRow("Windows, German") << "" << "Minimum = 23ms, Maximum = 23ms, Mittelwert = 23ms\r\n" << "0" << "";
         QTest::newRow("23.9 ms, kill switch off, 500 ms") << "" << ms23 << "23" << "0";
         QTest::newRow("0.045 ms") << "" << "rtt min/avg/max/mdev = 0.045/0.045/0.045/0.000 ms" << "0" << "0";
         QTest::newRow("no reply") << "" << "1 packets transmitted, 0 received, 100% packet loss, time 0ms" << "0"
                                   << "0";
-        QTest::newRow("unknown host (said on stderr)") << "" << "" << "0" << "0";
-        QTest::newRow("kill switch off, 3000 ms") << "check-vpn-interval=3000" << ms23 << "23" << "0";
         QTest::newRow("kill switch on, 500 ms") << "kill-switch=true" << ms23 << "23" << "1"; // at 21 but not 20, 41
         QTest::newRow("kill switch on, 3000 ms") << "kill-switch=true\ncheck-vpn-interval=3000" << ms23 << "23" << "10";
     }
     void ping()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, output);
-        QFETCH(QString, average);
-        QFETCH(QString, checks);
+        QFETCH(QString, settings); QFETCH(QString, output);
+        QFETCH(QString, average); QFETCH(QString, checks);
         const bool windows = QByteArray(QTest::currentDataTag()).startsWith("Windows");
         QCOMPARE(QString::number(windows ? windowsPingAverage(output) : unixPingAverage(output)), average);
         if (windows)
@@ -132,15 +113,12 @@ private slots:
         QTest::newRow("HTTP error") << "503" << link.arg("203.0.113.7") << "XXX.XXX.XXX.XXX";
         QTest::newRow("no </a> after the marker") << "200" << "<a href=\"//info.test/ip/\"> 1.2.3.4 <br>\n"
                                                   << "1.2.3.4 <br>";
-        QTest::newRow("no marker") << "200" << "<b>no link</b> here</a> tail" << "<b>no link</b> here";
         QTest::newRow("no marker, page ends in >") << "200" << "<html>nothing</html>" << "";
         QTest::newRow("markup") << "200" << link.arg("<img src=\"x.png\">1.2.3.4") << "<img src=\"x.png\">1.2.3.4";
     }
     void publicIp()
     {
-        QFETCH(QString, status);
-        QFETCH(QString, page);
-        QFETCH(QString, label);
+        QFETCH(QString, status); QFETCH(QString, page); QFETCH(QString, label);
         HttpServer server;
         Window win("");
         const QLabel *shown = win.w->findChild<QLabel *>("YourIPLabel");
@@ -167,7 +145,6 @@ private slots:
         const QString options = "launch-on-system-startup=true\nredial-automatically=true\ncheck-vpn-interval=1500";
         QTest::newRow("start-up") << kOwn + options << ""
                                   << "Startup Reconnection DnsLeakProtection SpecifyDns 1500 192.0.2.1 192.0.2.2";
-        QTest::newRow("start-up, interval below 500") << "check-vpn-interval=200" << "" << "OpenDns 500";
         QTest::newRow("Google over OpenDNS") << kProtected << "GoogleDns" << "DnsLeakProtection GoogleDns 500 " + dns;
         QTest::newRow("own, preferred typed") << kProtected << "Specify Preferred=10.0.0.1"
                                               << "DnsLeakProtection SpecifyDns 500 10.0.0.1 ... " + dns;
@@ -190,9 +167,7 @@ private slots:
     }
     void tabs()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, steps);
-        QFETCH(QString, shown);
+        QFETCH(QString, settings); QFETCH(QString, steps); QFETCH(QString, shown);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Could not write the configuration file"));
         QTest::failOnWarning(QRegularExpression("Could not write the configuration file"));
         Window win(settings, "", true);
@@ -210,7 +185,6 @@ private slots:
                                              << "Startup DnsLeakProtection SpecifyDns 500 10.0.0.1 8.8.0.4";
         QTest::newRow("no preferred") << "Specify Alternative=8.8.4.4 onApplyDnsProtection"
                                       << "Warning: Please enter the Preferred DNS Server" << kept;
-        QTest::newRow("empty last group") << "Specify Preferred=10.0.0. DnsApply" << bad << kept;
         QTest::newRow("two empty groups") << "Specify Preferred=10...1 DnsApply" << bad << kept;
         QTest::newRow("group above 255") << "Specify Preferred=300.1.1.1 DnsApply" << bad << kept;
         QTest::newRow("protection off") << "DnsLeakProtection" << "" << "Startup OpenDns 500";
@@ -222,9 +196,7 @@ private slots:
     }
     void saving()
     {
-        QFETCH(QString, steps);
-        QFETCH(QString, warning);
-        QFETCH(QString, restart);
+        QFETCH(QString, steps); QFETCH(QString, warning); QFETCH(QString, restart);
         Window win(kGoogle + "launch-on-system-startup=true");
         QString title, text;
         if (!warning.isEmpty())

@@ -1,21 +1,23 @@
-#include "config/sharedconfig.h"
-#include "mainwindow/mainwindow.h"
 #include "support/modalanswerer.h"
-#include "support/tempworkdir.h"
+#include "support/testwindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-struct Shell
-{
-    TempWorkDir workDir;
-    SharedConfig cfg { workDir.filePath("shared_config.ini") };
-    MainWindow win { nullptr, &cfg };
-};
-
 class TestShell : public QObject
 {
     Q_OBJECT
+
+    // Closes or minimizes the window the way the user would, then lets the deferred hide run.
+    static void sendAway(MainWindow &w, bool byClose)
+    {
+        if (byClose)
+            QVERIFY(!w.close()); // the close button never ends the client
+        else
+            w.showMinimized();
+        QTRY_VERIFY(w.isMinimized());
+        QCoreApplication::sendPostedEvents(); // the shell hides through a 0 ms timer
+    }
 
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); } // as in main()
@@ -31,50 +33,43 @@ private slots:
     void closeAndMinimizeGoToTray()
     {
         QFETCH(bool, minimizeOnClose); QFETCH(bool, byClose);
-        Shell s;
-        s.cfg.minimizeOnClose = minimizeOnClose;
-        s.win.show();
-        if (byClose)
-            QVERIFY(!s.win.close()); // the close button never ends the client
-        else
-            s.win.showMinimized();
-        QTRY_VERIFY(s.win.isMinimized());
-        QCoreApplication::sendPostedEvents(); // the shell hides through a 0 ms timer
-        QCOMPARE(s.win.isVisible(), minimizeOnClose);
+        TestWindow t(minimizeOnClose ? "minimize-on-close=true" : "");
+        t.w->show();
+        sendAway(*t.w, byClose);
+        QCOMPARE(t.w->isVisible(), minimizeOnClose);
     }
 
-    void trayIcon()
+    void trayMenu()
     {
-        Shell s;
+        TestWindow t;
         QStringList texts;
-        for (const QAction *action : s.win.systemTrayMenu()->actions())
+        for (const QAction *action : t.w->systemTrayMenu()->actions())
             texts << action->text();
         QCOMPARE(texts, QStringList({ "Open", "About", "Quit" }));
-        QCOMPARE(s.win.systemTrayIcon()->contextMenu(), s.win.systemTrayMenu());
+        QCOMPARE(t.w->systemTrayIcon()->contextMenu(), t.w->systemTrayMenu());
 
-        answerNextMessageBox(QMessageBox::Ok); // the window is hidden, as in the tray
-        s.win.systemTrayMenu()->actions().at(1)->trigger();
-        QVERIFY(!s.win.isVisible()); // About leaves it there
-        emit s.win.systemTrayIcon()->activated(QSystemTrayIcon::Trigger);
-        QVERIFY(!s.win.isVisible()); // a single click does not restore
-        emit s.win.systemTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(s.win.isVisible() && !s.win.isMinimized());
+        t.w->show();
+        sendAway(*t.w, true);
+        QVERIFY(!t.w->isVisible());
+        answerNextMessageBox(QMessageBox::Ok);
+        t.w->systemTrayMenu()->actions().at(1)->trigger();
+        QVERIFY(!t.w->isVisible()); // About leaves a window in the tray there
+        emit t.w->systemTrayIcon()->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!t.w->isVisible()); // a single click does not restore
+        emit t.w->systemTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(t.w->isVisible() && !t.w->isMinimized());
+        answerNextMessageBox(QMessageBox::Ok);
+        t.w->systemTrayMenu()->actions().at(1)->trigger();
+        QVERIFY(t.w->isVisible()); // and a shown window shown
     }
 
     void quitEndsExec()
     {
-        Shell s;
-        s.win.show(); // a shown window refuses to close, which must not keep Quit from ending exec()
-        QTimer::singleShot(0, s.win.systemTrayMenu()->actions().at(2), SLOT(trigger()));
-        QTimer::singleShot(10000, &s.win, [] { QCoreApplication::exit(1); }); // a Quit that does nothing
+        TestWindow t;
+        t.w->show(); // a shown window refuses to close, which must not keep Quit from ending exec()
+        QTimer::singleShot(0, t.w->systemTrayMenu()->actions().at(2), SLOT(trigger()));
+        QTimer::singleShot(10000, t.w.get(), [] { QCoreApplication::exit(1); }); // a Quit that does nothing
         QCOMPARE(QApplication::exec(), 0);
-    }
-
-    void makeLinkText()
-    {
-        const QLabel label("Need Help?");
-        QCOMPARE(MainWindow::makeLinkText("https://example.net/t?a=1&b=2", &label),
-                 QStringLiteral("<a href=\"https://example.net/t?a=1&b=2\">Need Help?</a>"));
     }
 };
 

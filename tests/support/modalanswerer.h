@@ -10,8 +10,6 @@ class QWidget;
 // QApplication::activeModalWidget() and hands it to the action.
 void answerNextModal(const std::function<void(QWidget *)> &action, int timeoutMs = 5000);
 
-// Presses a standard button of the next QMessageBox and records its title and text.
+// Presses a standard button of the next QMessageBox (NoButton: closes it as the title bar would)
+// and records its title and text.
 void answerNextMessageBox(QMessageBox::StandardButton button, QString *title = nullptr, QString *text = nullptr);
-
-// Closes the next modal window as the title bar's close button would.
-void closeNextModal();

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -20,7 +21,8 @@ static bool segmentExists(const char *keyName)
 
 static bool said(QProcess *client, const char *text) { return client->peek(1 << 16).contains(text); }
 
-class TestSingleInstance : public QObject
+// The real executable: one copy per user, and the system's request to end it taking the road of the tray's Quit.
+class TestStartup : public QObject
 {
     Q_OBJECT
 
@@ -116,7 +118,26 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(count(kRefused, false), starts - 1, 30000);
         QTRY_COMPARE_WITH_TIMEOUT(count(kStarted, true), 1, 15000);
     }
+
+    // Caught from the moment the start-up check has passed, even before the window exists.
+    void signalEndsTheClientCleanly_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalEndsTheClientCleanly()
+    {
+        QFETCH(int, signalNumber);
+        QScopedPointer<QProcess> client(startClient());
+        QTRY_VERIFY_WITH_TIMEOUT(said(client.data(), kStarted), 15000);
+        QCOMPARE(::kill(pid_t(client->processId()), signalNumber), 0);
+        QVERIFY(client->waitForFinished(10000));
+        QVERIFY(client->exitStatus() == QProcess::NormalExit && client->exitCode() == 0);
+        QVERIFY(!QFile::exists(runtimeDir.filePath(kInstanceMarkerKey))); // the marker was released
+    }
 };
 
-QTEST_MAIN(TestSingleInstance)
-#include "tst_singleinstance.moc"
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
