@@ -58,7 +58,6 @@ private slots:
         };
         row("interval 499 raised", "check-vpn-interval=499", "interval=500;");
         row("interval 500 kept", "check-vpn-interval=500", "interval=500;");
-        row("interval missing", "", "interval=500;");
         row("interval -5 read signed", "check-vpn-interval=-5", "interval=4294967291;");
 
         const QByteArray own("preferred-dns-server=1.2.3.4\nalternative-dns-server=5.6.7.8\n");

@@ -44,7 +44,6 @@ private slots:
         QTest::newRow("pptp") << 1 << "home - [PPTP] - {Server : 10.0.0.1, User : u}";
         QTest::newRow("l2tp, two blanks after the comma") << 2 << "home - [L2TP] - {Server : 10.0.0.1,  User : u}";
         QTest::newRow("openvpn") << 0 << "home - [OpenVPN] - {User : u}";
-        QTest::newRow("unknown code") << 7 << "home - [OpenVPN] - {User : u}";
     }
     void itemText()
     {
@@ -77,7 +76,6 @@ private slots:
         row("l2tp without key", 0, { "n", "s", "", "u", "p" }, {});
         row("pptp without server", 1, { "n", "", "k", "u", "p" }, {});
         row("openvpn without file", 2, { "n", "s", "k", "u", "p" }, {});
-        row("without nickname", 1, { "", "s", "k", "u", "p" }, {});
         row("without password", 2, { "n", "s", "k", "u", "", "a.ovpn" }, {});
     }
     void add()
@@ -107,22 +105,6 @@ private slots:
         for (int i = 0; i < 6 && expected.size() == 2; ++i) // only the key and the protocol stay for the next profile
             QCOMPARE(edits[i]->text(), i == 2 ? fields[2] : "");
         QCOMPARE(combo->currentIndex(), index);
-    }
-
-    void clickNotKeyboardEnables()
-    {
-        TestWindow win("", { profile(PPTP, "a"), profile(PPTP, "b") });
-        const QStringList buttons{ "ConnectButton", "VpnConnectionEditButton", "VpnConnectionDeleteButton" };
-        for (const char *list : { "VpnInfoListBox", "VpnInfoDetailListBox" }) {
-            QTest::keyClick(win.get(list), Qt::Key_Down);
-            QVERIFY(win.get<QListView>(list)->currentIndex().isValid());
-        }
-        for (const QString &button : buttons)
-            QVERIFY2(!win.get(button)->isEnabled(), "keyboard");
-        win.clickRow("VpnInfoListBox", 0);
-        win.clickRow("VpnInfoDetailListBox", 0);
-        for (const QString &button : buttons)
-            QVERIFY2(win.get(button)->isEnabled(), "mouse");
     }
 
     void deleteProfile()

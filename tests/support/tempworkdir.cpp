@@ -6,8 +6,8 @@
 TempWorkDir::TempWorkDir()
     : previous(QDir::currentPath())
 {
-    if (dir.isValid())
-        QDir::setCurrent(dir.path());
+    if (isValid())
+        QDir::setCurrent(path());
 }
 
 TempWorkDir::~TempWorkDir()
@@ -18,9 +18,8 @@ TempWorkDir::~TempWorkDir()
 bool TempWorkDir::writeScript(const QString &name, const QByteArray &body) const
 {
     QFile file(filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size())
         return false;
-    file.write(body);
     file.close();
     return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -28,7 +27,5 @@ bool TempWorkDir::writeScript(const QString &name, const QByteArray &body) const
 QByteArray TempWorkDir::readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
