@@ -142,7 +142,8 @@ void SharedConfig::restrictFileToOwner() const
 {
     const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
         | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    if (QFile::exists(path) && (QFile::permissions(path) & others))
+    // Only a regular file: a folder made 0600 could no longer be entered.
+    if (QFileInfo(path).isFile() && (QFile::permissions(path) & others))
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 

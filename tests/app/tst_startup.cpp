@@ -38,8 +38,17 @@ class TestStartup : public QObject
     }
 
 private slots:
-    // A private runtime folder, so the test never meets the user's segments.
-    void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path())); }
+    // A private runtime folder, so the test never meets the user's segments, and a "ping" that lists what it inherited.
+    void initTestCase()
+    {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        QFile ping(runtimeDir.filePath("bin/ping"));
+        QVERIFY(QDir().mkpath(runtimeDir.filePath("bin")) && ping.open(QIODevice::WriteOnly));
+        ping.write("#!/bin/sh\nls -l /proc/$$/fd > fds.tmp && mv fds.tmp ping-fds.txt\n");
+        ping.close();
+        QVERIFY(ping.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("PATH", QFile::encodeName(runtimeDir.filePath("bin")) + ':' + qgetenv("PATH"));
+    }
     void cleanup()
     {
         const QList<QProcess *> clients = findChildren<QProcess *>();
@@ -130,8 +139,11 @@ private slots:
     void signalEndsTheClientCleanly()
     {
         QFETCH(int, signalNumber);
+        QFile::remove(runtimeDir.filePath("ping-fds.txt"));
         QScopedPointer<QProcess> client(startClient());
-        QTRY_VERIFY_WITH_TIMEOUT(said(client.data(), kStarted), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtimeDir.filePath("ping-fds.txt")), 15000);
+        QFile fds(runtimeDir.filePath("ping-fds.txt"));
+        QVERIFY(fds.open(QIODevice::ReadOnly) && !fds.readAll().contains("socket:")); // children inherit no socket
         QCOMPARE(::kill(pid_t(client->processId()), signalNumber), 0);
         QVERIFY(client->waitForFinished(10000));
         QVERIFY(client->exitStatus() == QProcess::NormalExit && client->exitCode() == 0);
