@@ -76,6 +76,18 @@ private slots:
         QVERIFY(!segmentExists(kWakeUpSignalKey));
     }
 
+    void goneRuntimeFolderIsNoWakeUp()
+    {
+        QVERIFY(!wakeUpRequested()); // the folder is looked up once
+        const QString gone = runtimeDir.path() + ".gone";
+        QVERIFY(QDir().rename(runtimeDir.path(), gone));
+        const auto restore = qScopeGuard([&] { QDir().rename(gone, runtimeDir.path()); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot watch for a second start"));
+        QTest::failOnWarning(QRegularExpression("second start"));
+        QVERIFY(!wakeUpRequested());
+        QVERIFY(!wakeUpRequested()); // and said once
+    }
+
     void staleMarkerWithoutKeyFileIsCleared()
     {
         // A runtime folder cleared at logout loses the key files but not the segments. A new key file
