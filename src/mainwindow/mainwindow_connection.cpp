@@ -89,10 +89,13 @@ void MainWindow::appendLog(const QString &text, bool blankLine)
     if (!log->isEmpty())
         entry += blankLine ? QStringLiteral("\n\n") : QStringLiteral("\n");
 
-    // Inserting at the top keeps each entry's cost independent of the log's length.
+    // Inserting at the top keeps each entry's cost independent of the log's length; one edit block
+    // lays the entry out once, and the read-only log keeps no undo history (the form turns it off).
     QTextCursor cursor(log);
     cursor.movePosition(QTextCursor::Start);
+    cursor.beginEditBlock();
     cursor.insertText(entry);
+    cursor.endEditBlock();
 }
 
 void MainWindow::setConnectionState(int state)

@@ -78,6 +78,7 @@ private slots:
         const QRegularExpression stamp(QString("\\[%1-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] ").arg(QDate::currentDate().year()));
         QTEST(int(shown.count(stamp)), "entries");
         QTEST(shown.remove(stamp), "log");
+        QCOMPARE(client.get<QPlainTextEdit>("VpnLogEditBox")->document()->availableUndoSteps(), 0); // memory kept per entry
     }
 
     void connectShowsStateAndDisconnectFromTray()
