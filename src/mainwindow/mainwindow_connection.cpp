@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "config/ownerfile.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
 #include "ui_mainwindow.h"
@@ -215,8 +216,9 @@ void MainWindow::onConnect()
         copyToBuffer(vpnProc->passwordBuffer, sizeof vpnProc->passwordBuffer, info.password.toUtf8());
 
         const QByteArray configBytes = decodeBase64(info.ovpnConfig);
+        // It may hold an inline private key or a tls-auth key.
         QFile configFile(QStringLiteral("./") + QStringLiteral("config.ovpn"));
-        if (!configFile.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        if (!openOwnerOnly(configFile, QIODevice::WriteOnly | QIODevice::Truncate)
             || configFile.write(configBytes) != configBytes.size() || !configFile.flush()) {
             refuseStart(tr("OpenVPN was not started: config.ovpn could not be written (%1).")
                             .arg(configFile.errorString()));

@@ -1,6 +1,7 @@
 #include "cvpnproc.h"
 
 #include "config/ipv4text.h"
+#include "config/ownerfile.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/openvpnmarkers.h"
 #include "engine/connectionsink.h"
@@ -277,8 +278,8 @@ void CVpnProc::handleOutput(const QString &chunk)
 
     const QString logName = QString::fromLatin1(
         attempt.consoleLogName, int(qstrnlen(attempt.consoleLogName, sizeof attempt.consoleLogName)));
-    QFile consoleLog(logName);
-    if (!consoleLog.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    QFile consoleLog(logName); // OpenVPN's output can name the user and the servers
+    if (!openOwnerOnly(consoleLog, QIODevice::WriteOnly | QIODevice::Append)) {
         owner->appendLog(tr("Connection Error - ") + tr("Can't write log!"), false);
         return;
     }
