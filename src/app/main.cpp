@@ -1,5 +1,6 @@
 #include "app/singleinstance.h"
 #include "app/termination.h"
+#include "engine/openvpn/cvpnproc.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
         exit(0);
     }
     qDebug("Application started successfully.");
+    // A client that died left its credential file; this start holds the marker, so no other owns one.
+    CVpnProc::removeLeftoverCredentialFiles();
     catchTerminationRequests();
 
     int exitCode = 0;

@@ -2,12 +2,14 @@
 
 #include "config/ipv4text.h"
 #include "config/ownerfile.h"
+#include "engine/openvpn/childprocess.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/openvpnmarkers.h"
 #include "engine/connectionsink.h"
 
 #include <QByteArrayList>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -26,6 +28,7 @@ constexpr int kEnding = 4;
 constexpr int kConnectionErrorLimit = 3;
 
 const char *const kProgramPath = "./openvpn.exe";
+const char *const kCredentialFilePrefix = "orvi-credentials-";
 const char *const kConfigPath = "./config.ovpn";
 
 const char *const kInitializationCompleted = "Initialization Sequence Completed";
@@ -103,6 +106,10 @@ CVpnProc::CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *c
     std::memset(userNameBuffer, 0, sizeof userNameBuffer);
     std::memset(passwordBuffer, 0, sizeof passwordBuffer);
 
+    tieToClient(*process);
+    credentialFile.setFileTemplate(credentialFolder() + QLatin1Char('/') + QLatin1String(kCredentialFilePrefix)
+                                   + QStringLiteral("XXXXXX"));
+
     connect(process, SIGNAL(readyReadStandardError()), this, SLOT(updateErrorTextEdit()));
     connect(process, SIGNAL(readyReadStandardOutput()), this, SLOT(updateOutputTextEdit()));
     connect(process, SIGNAL(finished(int,QProcess::ExitStatus)), this,
@@ -120,6 +127,15 @@ CVpnProc::~CVpnProc()
         process->waitForFinished(500);
     }
     delete process;
+}
+
+void CVpnProc::removeLeftoverCredentialFiles()
+{
+    QDir folder(credentialFolder());
+    const QStringList leftovers = folder.entryList({ QLatin1String(kCredentialFilePrefix) + QLatin1Char('*') },
+                                                   QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : leftovers)
+        folder.remove(name);
 }
 
 int CVpnProc::startOpenVpn()

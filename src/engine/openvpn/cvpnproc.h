@@ -26,6 +26,9 @@ public:
     CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *config);
     ~CVpnProc() override;
 
+    // Removes the credential files of a client that died; only while no other client can run.
+    static void removeLeftoverCredentialFiles();
+
     // 0 started; 202 no "config.ovpn" or no credential file; 203 did not start in time; 204 no "openvpn.exe".
     int startOpenVpn();
     void stopOpenVpn(bool userRequested);
