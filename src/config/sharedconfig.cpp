@@ -41,6 +41,12 @@ QStringList itemsFromProfile(const VpnServerInfo &info)
              info.userName, info.password, info.ovpnConfig, info.nickname };
 }
 
+QStringList &launchArgumentList()
+{
+    static QStringList arguments;
+    return arguments;
+}
+
 } // namespace
 
 SharedConfig::SharedConfig(const QString &filePath)
@@ -144,6 +150,16 @@ void SharedConfig::restrictFileToOwner() const
         | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     if (QFile::exists(path) && (QFile::permissions(path) & others))
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void setLaunchArguments(const QStringList &arguments)
+{
+    launchArgumentList() = arguments;
+}
+
+const QStringList &launchArguments()
+{
+    return launchArgumentList();
 }
 
 QByteArray decodeBase64(const QString &text)
