@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QtDebug>
 
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char *argv[])
@@ -38,8 +39,12 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     // Options the parser does not know are Qt's own (-platform, -style ...), left to the application object.
     parser.parse(arguments);
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
-        parser.showHelp(0);
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        // Without an application object Qt cannot name the program in the usage line.
+        const QString text = parser.helpText().replace(QLatin1String("<executable_name>"), arguments.constFirst());
+        std::fputs(qPrintable(text), stdout);
+        return EXIT_SUCCESS;
+    }
     if (parser.isSet(version))
         parser.showVersion();
     if (parser.isSet(userDataName)) {

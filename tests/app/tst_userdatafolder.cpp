@@ -72,7 +72,7 @@ private slots:
         QTest::newRow("--version") << QStringList{ "--version" } << "^Orvi Dudaru 1\\.0\\.0\n$";
         QTest::newRow("--version with --user-data") << QStringList{ "--user-data", "--version" }
                                                     << "^Orvi Dudaru 1\\.0\\.0\n$";
-        QTest::newRow("--help") << QStringList{ "--help" } << "\n  --user-data ";
+        QTest::newRow("--help") << QStringList{ "--help" } << "^Usage: \\S*orvi-dudaru \\[options\\]\n(.|\n)*\n  --user-data ";
     }
     void answeredWithoutTouchingAnything()
     {
