@@ -20,4 +20,5 @@ install_deps() {
 
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
 RUN_PACKAGES=(openvpn iputils-ping xvfb xauth)
-TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64)
+# desktop-file-utils and appstream validate the installed files, dpkg-dev computes the package's dependencies.
+TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev)

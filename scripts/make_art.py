@@ -3,7 +3,8 @@
 
 Standard library only, so the art can be regenerated on any build machine:
     python3 scripts/make_art.py
-writes src/resources/res/{banner.png,icon.png,icon.ico,connecting_tray.png,disconnected_tray.png}.
+writes src/resources/res/{banner.png,icon.png,icon.ico,connecting_tray.png,disconnected_tray.png}
+and the desktop icon in the icon theme's sizes, src/resources/hicolor/icon_<size>.png.
 """
 
 import math
@@ -11,7 +12,11 @@ import os
 import struct
 import zlib
 
-RES_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "resources", "res")
+RESOURCES_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "resources")
+RES_DIR = os.path.join(RESOURCES_DIR, "res")
+HICOLOR_DIR = os.path.join(RESOURCES_DIR, "hicolor")
+# The sizes desktops look up in the hicolor theme; the install rules rename each to the application id.
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 # Samples per pixel side for anti-aliased edges.
 SUPERSAMPLE = 4
@@ -265,6 +270,7 @@ def banner():
 
 def main():
     os.makedirs(RES_DIR, exist_ok=True)
+    os.makedirs(HICOLOR_DIR, exist_ok=True)
     outputs = {
         "banner.png": banner().to_png(with_alpha=False),
         # The window's icon: a PNG needs no image plugin, which the .ico would pull in at every start.
@@ -274,10 +280,14 @@ def main():
         "connecting_tray.png": icon_image(64, GREEN_DARK, GREEN_LIGHT, "check").to_png(True),
         "disconnected_tray.png": icon_image(64, GREY_DARK, GREY_LIGHT, "bar").to_png(True),
     }
-    for name, data in outputs.items():
-        with open(os.path.join(RES_DIR, name), "wb") as handle:
+    outputs = {os.path.join(RES_DIR, name): data for name, data in outputs.items()}
+    for size in HICOLOR_SIZES:
+        outputs[os.path.join(HICOLOR_DIR, "icon_%d.png" % size)] = \
+            icon_image(size, BLUE_DARK, BLUE_LIGHT, "keyhole").to_png(True)
+    for path, data in outputs.items():
+        with open(path, "wb") as handle:
             handle.write(data)
-        print("wrote", os.path.normpath(os.path.join(RES_DIR, name)), len(data), "bytes")
+        print("wrote", os.path.normpath(path), len(data), "bytes")
 
 
 if __name__ == "__main__":

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the client into build/ and starts it in run/.
+# Installs what is missing, builds the client into build-release/ and starts it in run/.
+# Not build/: scripts/test.sh builds its Debug tree there, and sharing would rebuild all at each switch.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$root/scripts/deps.sh"
 install_deps "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
 
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-cmake --build "$root/build" -j2 --target orvi-dudaru
+build="$root/build-release"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+cmake --build "$build" -j2 --target orvi-dudaru
 
 # The client keeps its files in its working directory.
 mkdir -p "$root/run"
@@ -17,6 +19,6 @@ fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: starting the client under xvfb-run."
-    exec xvfb-run -a "$root/build/src/orvi-dudaru" "$@"
+    exec xvfb-run -a "$build/src/orvi-dudaru" "$@"
 fi
-exec "$root/build/src/orvi-dudaru" "$@"
+exec "$build/src/orvi-dudaru" "$@"

@@ -6,7 +6,7 @@ set(flags -fsyntax-only -std=c++17 -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -
     -DWINVER=0x0601 -D_WIN32_WINNT=0x0601 -DUNICODE -D_UNICODE
     -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_NETWORK_LIB
     "-DORVI_PUBLIC_IP_URL_DEFAULT=\"http://127.0.0.1/\"" "-DORVI_PUBLIC_IP_INFO_HOST_DEFAULT=\"localhost\""
-    "-DORVI_PING_HOST_DEFAULT=\"localhost\""
+    "-DORVI_PING_HOST_DEFAULT=\"localhost\"" "-DORVI_APP_ID=\"net.example.app\""
     -I${SOURCE_DIR} -I${FORMS_DIR} -isystem ${QT_HEADERS} -isystem ${QT_HEADERS}/QtCore
     -isystem ${QT_HEADERS}/QtGui -isystem ${QT_HEADERS}/QtWidgets -isystem ${QT_HEADERS}/QtNetwork)
 set(broken "")

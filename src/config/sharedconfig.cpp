@@ -43,6 +43,12 @@ QStringList itemsFromProfile(const VpnServerInfo &info)
              info.userName, info.password, info.ovpnConfig, info.nickname };
 }
 
+QStringList &launchArgumentList()
+{
+    static QStringList arguments;
+    return arguments;
+}
+
 } // namespace
 
 SharedConfig::SharedConfig(const QString &filePath)
@@ -137,6 +143,16 @@ bool SharedConfig::save()
         return false;
     }
     return true;
+}
+
+void setLaunchArguments(const QStringList &arguments)
+{
+    launchArgumentList() = arguments;
+}
+
+const QStringList &launchArguments()
+{
+    return launchArgumentList();
 }
 
 QByteArray decodeBase64(const QString &text)

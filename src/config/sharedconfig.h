@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QSettings;
 
@@ -47,6 +48,9 @@ private:
 
 // Registers (or unregisters) the client to start at user logon.
 void setLaunchOnSystemStartup(bool enable);
+// The arguments the logon start passes, so the client comes back the way it was started.
+void setLaunchArguments(const QStringList &arguments);
+const QStringList &launchArguments();
 
 // Bytes of a stored OpenVPN configuration.
 QByteArray decodeBase64(const QString &text);

@@ -8,11 +8,11 @@
 
 namespace {
 
-// An Exec value is quoted for the command line, then escaped once more as a desktop-file string.
-QString quotedExec(const QString &path)
+// An Exec argument is quoted for the command line, then escaped once more as a desktop-file string.
+QString quotedExec(const QString &text)
 {
     QString quoted;
-    for (const QChar c : path) {
+    for (const QChar c : text) {
         if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
             quoted += QLatin1Char('\\');
         quoted += c;
@@ -24,7 +24,8 @@ QString quotedExec(const QString &path)
 
 } // namespace
 
-// XDG autostart: $XDG_CONFIG_HOME/autostart/Orvi.desktop starts this executable at logon.
+// XDG autostart: $XDG_CONFIG_HOME/autostart/Orvi.desktop starts this executable at logon, with the
+// launch arguments, in the current working directory.
 void setLaunchOnSystemStartup(bool enable)
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
@@ -42,6 +43,9 @@ void setLaunchOnSystemStartup(bool enable)
         qWarning("Could not write the autostart entry %s", qUtf8Printable(entryPath));
         return;
     }
+    QString exec = quotedExec(QCoreApplication::applicationFilePath());
+    for (const QString &argument : launchArguments())
+        exec += QLatin1Char(' ') + quotedExec(argument);
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=Orvi\n"
@@ -49,7 +53,6 @@ void setLaunchOnSystemStartup(bool enable)
                                         "Path=%2\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(quotedExec(QCoreApplication::applicationFilePath()),
-                                  QDir::currentPath().replace(QLatin1String("\\"), QLatin1String("\\\\")));
+                             .arg(exec, QDir::currentPath().replace(QLatin1String("\\"), QLatin1String("\\\\")));
     entry.write(text.toUtf8());
 }

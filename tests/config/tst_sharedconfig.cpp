@@ -118,9 +118,17 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir->path()));
         const QString entry = dir->filePath("autostart/Orvi.desktop");
+        const auto exec = [&] {
+            const QString text = TempWorkDir::readFile(entry);
+            return QProcess::splitCommand(text.section("\nExec=", 1).section('\n', 0, 0));
+        };
         setLaunchOnSystemStartup(true);
-        const QString exec = QString(TempWorkDir::readFile(entry)).section("\nExec=", 1).section('\n', 0, 0);
-        QCOMPARE(QProcess::splitCommand(exec).value(0), QCoreApplication::applicationFilePath());
+        QCOMPARE(exec(), QStringList{ QCoreApplication::applicationFilePath() });
+        // A client started with arguments (the installed one's --user-data) comes back with them.
+        setLaunchArguments({ "--user-data", "two words" });
+        setLaunchOnSystemStartup(true);
+        setLaunchArguments({});
+        QCOMPARE(exec(), QStringList({ QCoreApplication::applicationFilePath(), "--user-data", "two words" }));
         setLaunchOnSystemStartup(false);
         QVERIFY(!QFile::exists(entry));
         setLaunchOnSystemStartup(false); // nothing to remove: harmless
