@@ -4,6 +4,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$root/scripts/deps.sh"
+# DNS protection goes through systemd-resolved where it runs; the client looks for the same folder.
+[ -d /run/systemd/resolve ] && RUN_PACKAGES+=(openvpn-systemd-resolved)
 install_deps "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
 
 build="$root/build-release"

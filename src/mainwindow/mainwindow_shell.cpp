@@ -208,6 +208,9 @@ void MainWindow::onQuit()
     if (vpnProc)
         vpnProc->stopOpenVpn(true);
     releaseRas();
+    // OpenVPN may take a few seconds more to restore the resolvers; the client is gone from view meanwhile.
+    hide();
+    trayIcon->hide();
     // Qt 6's quit() first asks every window to close, which this window refuses; exit() just leaves the loop.
     QCoreApplication::exit(0);
 }

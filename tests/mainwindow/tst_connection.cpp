@@ -152,6 +152,28 @@ private slots:
         QCOMPARE(client.count(kStart) + client.state(), entry.isEmpty() ? 1 : 0);
     }
 
+    void missingTunPrivilege_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("privilege");
+        QTest::newRow("TUNSETIFF not permitted") << QByteArray("ERROR: Cannot ioctl TUNSETIFF tun: Operation not permitted (errno=1)") << true;
+        QTest::newRow("tun device denied") << QByteArray("ERROR: Cannot open TUN/TAP dev /dev/net/tun: Permission denied (errno=13)") << true;
+        QTest::newRow("tun device busy") << QByteArray("ERROR: Cannot ioctl TUNSETIFF tun0: Device or resource busy (errno=16)") << false;
+    }
+    void missingTunPrivilege()
+    {
+        QFETCH(QByteArray, line); QFETCH(bool, privilege);
+        Client client; // as OpenVPN 2.6 ends for a normal user, after the whole handshake
+        QVERIFY(client.wd.writeScript("openvpn.exe", "#!/bin/sh\necho 'Peer Connection Initiated with [AF_INET]127.0.0.1:1194'\n"
+                                                      "echo '" + line + "'\necho 'Exiting due to fatal error'\nexit 1\n"));
+        client.clickProfileAndConnect();
+        QTRY_VERIFY_WITH_TIMEOUT(client.count("Exiting due to fatal error") && client.state() == Disconnected, 5000);
+        QTest::qWait(100); // room for a wrongly scheduled repeat to show
+        QCOMPARE(client.count("needs root or the CAP_NET_ADMIN capability. Start the client as root, or give OpenVPN the "
+                              "capability (as root, in the client's folder): setcap cap_net_admin+ep \"$(readlink -f openvpn.exe)\""), int(privilege));
+        QCOMPARE(client.count("timed out!") + client.count(kStart) + client.state(), 1);
+    }
+
     void redialAfterDrop_data()
     {
         QTest::addColumn<bool>("redial");

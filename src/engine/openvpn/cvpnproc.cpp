@@ -4,6 +4,7 @@
 #include "config/ownerfile.h"
 #include "engine/openvpn/childprocess.h"
 #include "config/sharedconfig.h"
+#include "engine/openvpn/openvpndns.h"
 #include "engine/openvpn/openvpnmarkers.h"
 #include "engine/connectionsink.h"
 
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -100,7 +102,8 @@ void printOnStandardOutput(const char *text)
 } // namespace
 
 CVpnProc::CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *config)
-    : QWidget(parent), owner(owner), config(config), process(new QProcess)
+    : QWidget(parent), owner(owner), config(config), process(new QProcess),
+      endTimer(new QTimer(this))
 {
     std::memset(&attempt, 0, sizeof attempt);
     std::memset(userNameBuffer, 0, sizeof userNameBuffer);
@@ -116,16 +119,16 @@ CVpnProc::CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *c
             SLOT(processFinished(int,QProcess::ExitStatus)));
     connect(process, SIGNAL(errorOccurred(QProcess::ProcessError)), this,
             SLOT(processError(QProcess::ProcessError)));
+    endTimer->setSingleShot(true);
+    connect(endTimer, SIGNAL(timeout()), this, SLOT(killEndingProcess()));
 }
 
 CVpnProc::~CVpnProc()
 {
     // The owner may already be half destroyed: the end of the process must not reach it.
     process->disconnect(this);
-    if (process->state() != QProcess::NotRunning) {
-        process->kill();
-        process->waitForFinished(500);
-    }
+    // Even at exit OpenVPN gets its time to restore the resolvers.
+    endProcessAndWait();
     delete process;
 }
 
@@ -195,6 +198,7 @@ void CVpnProc::appendDnsOptions(QString &command)
 {
     if (!config || !config->enableDnsProtection)
         return;
+    const int withoutServers = command.size();
     switch (config->dnsServer) {
     case OpenDns:
         command += QStringLiteral(" --dhcp-option DNS 208.67.222.222 --dhcp-option DNS 208.67.220.220");
@@ -210,6 +214,15 @@ void CVpnProc::appendDnsOptions(QString &command)
     default:
         break;
     }
+    if (command.size() == withoutServers)
+        return;
+
+    // On Linux OpenVPN hands the servers only to an --up script: the platform names one, or why there is none.
+    const DnsHelper helper = dnsHelper(dnsHelperRoot);
+    if (!helper.notApplied.isEmpty())
+        owner->appendLog(helper.notApplied, false);
+    for (const QString &option : helper.options)
+        command += QLatin1Char(' ') + quotedArgument(option);
 }
 
 void CVpnProc::appendDnsServer(QString &command, const QString &server)
@@ -224,12 +237,13 @@ void CVpnProc::appendDnsServer(QString &command, const QString &server)
 
 void CVpnProc::endLeftoverProcess()
 {
-    if (process->state() == QProcess::NotRunning)
+    if (process->state() == QProcess::NotRunning) {
+        endTimer->stop(); // armed for a process that has ended since: it must not reach the next one
         return;
+    }
     // A process of an earlier attempt that outlived it: its end and output belong to no attempt.
     const QSignalBlocker blocker(process);
-    process->kill();
-    process->waitForFinished(500);
+    endProcessAndWait();
     process->readAllStandardOutput();
     process->readAllStandardError();
 }
@@ -241,7 +255,11 @@ void CVpnProc::stopOpenVpn(bool userRequested)
 
     if (attempt.state == kConnecting && !userRequested) {
         QString reason;
-        if (attempt.connectionErrorCount >= kConnectionErrorLimit)
+        if (attempt.tunPrivilegeMissing)
+            reason = tr("OpenVPN could not create the tunnel device: it needs root or the CAP_NET_ADMIN capability. "
+                        "Start the client as root, or give OpenVPN the capability (as root, in the client's "
+                        "folder): setcap cap_net_admin+ep \"$(readlink -f openvpn.exe)\"");
+        else if (attempt.connectionErrorCount >= kConnectionErrorLimit)
             reason = tr("Connection reset!");
         else if (attempt.authFailed && attempt.authFailureCount >= 1)
             reason = tr("Authorization failed!");
@@ -254,8 +272,41 @@ void CVpnProc::stopOpenVpn(bool userRequested)
     attempt.state = kDisconnected;
     owner->setConnectionState(kDisconnected);
 
-    if (process->processId() != 0) {
+    if (process->processId() != 0)
+        endProcess();
+}
+
+void CVpnProc::endProcess()
+{
+    const int grace = stopGraceMs();
+    if (grace == 0) {
         process->close();
+        process->waitForFinished(500);
+        return;
+    }
+    // Asked to end, OpenVPN runs its down script on the way; the window goes on meanwhile.
+    process->terminate();
+    endTimer->start(grace);
+}
+
+void CVpnProc::killEndingProcess()
+{
+    if (process->state() != QProcess::NotRunning)
+        process->kill();
+}
+
+// Gives the process what is left of its time to end, then kills it.
+void CVpnProc::endProcessAndWait()
+{
+    if (process->state() == QProcess::NotRunning)
+        return;
+    if (!endTimer->isActive())
+        endProcess();
+    if (endTimer->isActive())
+        process->waitForFinished(int(endTimer->remainingTime()));
+    endTimer->stop();
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
         process->waitForFinished(500);
     }
 }
@@ -317,7 +368,11 @@ void CVpnProc::classify(const QByteArray &chunk)
     if (chunk.contains(kInitializationCompleted))
         attempt.state = kConnected;
 
-    if (containsAny(chunk, connectionFailureMarkers())) {
+    if (reportsMissingTunPrivilege(chunk)) {
+        // OpenVPN gives up for good, and so would every further attempt.
+        attempt.tunPrivilegeMissing = 1;
+        stopOpenVpn(false);
+    } else if (containsAny(chunk, connectionFailureMarkers())) {
         ++attempt.connectionErrorCount;
     } else if (containsAuthFailure(chunk)) {
         ++attempt.authFailureCount;

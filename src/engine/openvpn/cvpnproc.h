@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class ConnectionSink;
+class QTimer;
 class SharedConfig;
 
 // Per-attempt block, set to all zero bytes before every start.
@@ -15,6 +16,7 @@ struct OpenVpnAttempt
     int authFailed;            // an authentication-failure marker was seen while connecting
     int authFailureCount;      // chunks with an authentication-failure marker
     int connectionErrorCount;  // chunks with a connection-failure marker
+    int tunPrivilegeMissing;   // OpenVPN could not create its tunnel device for want of privilege
 };
 
 // Runs one OpenVPN tunnel as "./openvpn.exe" and follows its output.
@@ -32,6 +34,8 @@ public:
     // 0 started; 202 no "config.ovpn" or no credential file; 203 did not start in time; 204 no "openvpn.exe".
     int startOpenVpn();
     void stopOpenVpn(bool userRequested);
+    // Prefix of the paths probed for the system's DNS helpers ("" on a real system).
+    void setDnsHelperRoot(const QString &root) { dnsHelperRoot = root; }
 
     OpenVpnAttempt attempt;
     char userNameBuffer[50];
@@ -42,6 +46,9 @@ public slots:
     void updateOutputTextEdit();
     void processFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void processError(QProcess::ProcessError error);
+
+private slots:
+    void killEndingProcess();
 
 private:
     void handleOutput(const QString &chunk);
@@ -54,9 +61,13 @@ private:
     void appendDnsOptions(QString &command);
     void appendDnsServer(QString &command, const QString &server);
     void endLeftoverProcess();
+    void endProcess();
+    void endProcessAndWait();
 
     ConnectionSink *owner;
     const SharedConfig *config;
     QProcess *process;
     QTemporaryFile credentialFile;
+    QTimer *endTimer;  // runs while an ending process may still run its down script
+    QString dnsHelperRoot;
 };

@@ -5,3 +5,9 @@ QByteArrayList platformConnectionFailureMarkers()
 {
     return {};
 }
+
+// OpenVPN on Windows words a missing privilege otherwise; its ending is handled like any other.
+bool reportsMissingTunPrivilege(const QByteArray &)
+{
+    return false;
+}

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 namespace {
 
 const QByteArray kRefused = "failed: Connection refused (WSAECONNREFUSED)", kTimedOut = "failed: Connection timed out (WSAETIMEDOUT)";
@@ -14,11 +16,14 @@ const QByteArray kAuthFailed = "AUTH: Received control message: AUTH_FAILED", kC
 const QString kStop = QStringLiteral("------------ OpenVPN Stop ------------");
 
 // The fake "openvpn.exe" records its arguments and the credential file, prints chunk0, chunk1... (to stderr when they say
-// so) each once the client has logged the one before, so each is read alone, then exits with "exitcode" or sleeps.
+// so) each once the client has logged the one before, so each is read alone, then exits with "exitcode" or sleeps. It
+// notes a SIGTERM in "terminated" a moment later, or with exit code -2 ignores it.
 const QByteArray kFakeOpenVpn = "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > args.txt\ncat \"$4\" > credentials.bin\n"
+    "code=$(cat exitcode); echo $$ > pid; trap 'kill $s 2>/dev/null; sleep 0.05; touch terminated; exit' TERM; [ $code = -2 ] && trap '' TERM\n"
     "size() { cat openvpn_console.txt 2>/dev/null | wc -c; }\n"
     "for c in chunk*; do [ -e $c ] || break; n=$(size); if grep -q stderr $c; then cat $c >&2; else cat $c; fi\n"
-    "  while [ $(size) -le $n ]; do sleep 0.02; done; done\ncode=$(cat exitcode); [ $code -ge 0 ] && exit $code; exec sleep 60\n";
+    "  while [ $(size) -le $n ]; do sleep 0.02; done; done\n"
+    "[ $code -ge 0 ] && exit $code; [ $code = -2 ] && exec sleep 60; sleep 60 & s=$!; wait\n";
 
 // Owns a CVpnProc and records what it reports: states as numbers, log entries as text, the chunks' echoes apart.
 struct Fixture : ConnectionSink
@@ -62,34 +67,55 @@ private slots:
     {
         QTest::addColumn<int>("mode"); // -1: protection off, OpenDNS chosen
         QTest::addColumn<QStringList>("servers"); // preferred, alternative
-        QTest::addColumn<QString>("dns");
+        QTest::addColumn<QStringList>("system"); // under the probed root, a folder ends in "/"; "$": a script named by the environment
+        QTest::addColumn<QString>("dns"); // arguments after the credential file's path
         QTest::addColumn<QStringList>("logs");
 
-        const QString o = QStringLiteral(" --dhcp-option DNS ");
+        const QString o = QStringLiteral(" --dhcp-option DNS "), route = QStringLiteral(" --dhcp-option DOMAIN-ROUTE .");
+        const QString scripts = QStringLiteral(" --script-security 2 --up {root}/%1 --down {root}/%1 --down-pre");
         const QString leftOut = QStringLiteral("DNS server \"%1\" is not an IPv4 address and is left out");
-        QTest::newRow("protection off") << -1 << QStringList{"9.9.9.9", "1.0.0.1"} << "" << QStringList();
-        QTest::newRow("OpenDNS") << int(OpenDns) << QStringList{"", ""} << o + "208.67.222.222" + o + "208.67.220.220" << QStringList();
-        QTest::newRow("Google") << int(GoogleDns) << QStringList{"", ""} << o + "8.8.8.8" + o + "8.8.4.4" << QStringList();
-        QTest::newRow("own") << int(OwnServers) << QStringList{"9.9.9.9", "1.0.0.1"} << o + "9.9.9.9" + o + "1.0.0.1" << QStringList();
-        QTest::newRow("own without alternative") << int(OwnServers) << QStringList{"9.9.9.9", ""} << o + "9.9.9.9" << QStringList();
-        QTest::newRow("own with invalid values") << int(OwnServers) << QStringList{"", "1.1.1.1 --up /tmp/x"} << ""
+        const QStringList notApplied{"DNS protection is not applied: this system has neither systemd-resolved with openvpn-systemd-resolved nor resolvconf."};
+        const QStringList resolved{"run/systemd/resolve/", "etc/openvpn/update-systemd-resolved"}, resolvconf{"sbin/resolvconf", "etc/openvpn/update-resolv-conf"};
+        QTest::newRow("protection off") << -1 << QStringList{"9.9.9.9", "1.0.0.1"} << resolved + resolvconf << "" << QStringList();
+        QTest::newRow("OpenDNS, systemd-resolved before resolvconf") << int(OpenDns) << QStringList{"", ""} << resolved + resolvconf
+            << o + "208.67.222.222" + o + "208.67.220.220" + route + scripts.arg("etc/openvpn/update-systemd-resolved") << QStringList();
+        QTest::newRow("Google, resolvconf") << int(GoogleDns) << QStringList{"", ""} << resolvconf
+            << o + "8.8.8.8" + o + "8.8.4.4" + scripts.arg("etc/openvpn/update-resolv-conf") << QStringList();
+        QTest::newRow("own, systemd-resolved without its helper") << int(OwnServers) << QStringList{"9.9.9.9", "1.0.0.1"}
+            << QStringList{"run/systemd/resolve/"} + resolvconf << o + "9.9.9.9" + o + "1.0.0.1" + scripts.arg("etc/openvpn/update-resolv-conf") << QStringList();
+        QTest::newRow("own without alternative, update-resolv-conf without resolvconf") << int(OwnServers) << QStringList{"9.9.9.9", ""}
+            << QStringList{"etc/openvpn/update-resolv-conf"} << o + "9.9.9.9" << notApplied;
+        QTest::newRow("own with invalid values") << int(OwnServers) << QStringList{"", "1.1.1.1 --up /tmp/x"} << resolved << ""
                                                  << QStringList{leftOut.arg(""), leftOut.arg("1.1.1.1 --up /tmp/x")};
+        QTest::newRow("script named by the environment, systemd-resolved") << int(GoogleDns) << QStringList{"", ""}
+            << QStringList{"$", "run/systemd/resolve/"} << o + "8.8.8.8" + o + "8.8.4.4" + route + scripts.arg("record") << QStringList();
+        QTest::newRow("script named by the environment, no helper") << int(GoogleDns) << QStringList{"", ""} << QStringList{"$"}
+            << o + "8.8.8.8" + o + "8.8.4.4" + scripts.arg("record") << QStringList();
     }
 
     void commandLine()
     {
-        QFETCH(int, mode); QFETCH(QStringList, servers); QFETCH(QString, dns); QFETCH(QStringList, logs);
+        QFETCH(int, mode); QFETCH(QStringList, servers); QFETCH(QStringList, system); QFETCH(QString, dns); QFETCH(QStringList, logs);
         Fixture f;
         f.cfg.enableDnsProtection = mode >= 0; f.cfg.dnsServer = qMax(mode, 0);
         f.cfg.preferredDnsServer = servers[0]; f.cfg.alternativeDnsServer = servers[1];
+        f.proc->setDnsHelperRoot(f.wd.path());
+        const auto unset = qScopeGuard([] { qunsetenv("ORVI_OPENVPN_DNS_SCRIPT"); });
+        for (const QString &path : system) {
+            if (path == "$")
+                qputenv("ORVI_OPENVPN_DNS_SCRIPT", f.wd.filePath("record").toUtf8());
+            else
+                QVERIFY(QDir(f.wd.path()).mkpath(path.section('/', 0, -2)) && (path.endsWith('/') || f.wd.writeScript(path, "")));
+        }
         // Credentials: buffers without a NUL, then UTF-8 and a shorter password in the reused file.
         for (const QByteArrayList &login : {QByteArrayList{QByteArray(50, 'u'), QByteArray(50, 'p')}, {"j\xc3\xb6rg", "short"}}) {
             QVERIFY(f.start({}, -1, login[0], login[1]));
             QTRY_COMPARE(TempWorkDir::readFile(QStringLiteral("credentials.bin")), login.join('\n'));
         }
-        // Argument 4 is the credential file's path: blank and all, one argument.
+        // Argument 4 is the credential file's path: blank and all, one argument. OpenVPN reads a blank in a script's path escaped.
         const QStringList args = QString::fromUtf8(TempWorkDir::readFile("args.txt")).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE((args.mid(0, 4) + args.mid(5)).join(' '), "./openvpn.exe --config ./config.ovpn --auth-user-pass" + dns);
+        QStringList expected = QString("./openvpn.exe --config ./config.ovpn --auth-user-pass" + dns).split(' ');
+        QCOMPARE(args.mid(0, 4) + args.mid(5), expected.replaceInStrings("{root}", f.wd.path().replace(' ', "\\ ")));
         QCOMPARE(f.events, logs + QStringList("1") + logs + QStringList("1"));
     }
 
@@ -128,20 +154,30 @@ private slots:
             << L{"first\nsecond", "on stderr", QByteArray("kept\0cut", 8), "Gr\xc3\xbc\xc3\x9f" "e"} << "exit 1" << E{"1", "1", "1", "1", "1", "4", "0"};
         QTest::newRow("user stops while connecting") << L{"TLS: Initial packet"} << "user stop" << E{"1", "1", kStop, "0", "0"};
         QTest::newRow("output and stop in state 0") << L{kCompleted, kAuthFailed} << "clear, stop" << E{"1"};
+        QTest::newRow("SIGTERM ignored: killed when its time is up") << L{"TLS: Initial packet"} << "deaf, user stop" << E{"1", "1", kStop, "0"};
+        QTest::newRow("the client ends once OpenVPN has") << L{"TLS: Initial packet"} << "user stop, quit" << E{"1", "1", kStop, "0"};
     }
 
     void output()
     {
         QFETCH(QByteArrayList, chunks); QFETCH(QString, then); QFETCH(QStringList, events);
         Fixture f;
-        QVERIFY(f.start(chunks, then.startsWith("exit") ? then.mid(5).toInt() : -1));
+        QVERIFY(f.start(chunks, then.startsWith("exit") ? then.mid(5).toInt() : then.startsWith("deaf") ? -2 : -1));
         if (then.startsWith("clear")) // the controller cleared the block for the next attempt before any output is read
             f.proc->attempt.state = 0;
         QTRY_COMPARE_WITH_TIMEOUT(f.echoes.size(), chunks.size(), 15000); // each chunk logged once
-        if (then.endsWith("stop"))
-            f.proc->stopOpenVpn(then == "user stop");
+        if (then.contains("stop"))
+            f.proc->stopOpenVpn(then.contains("user stop"));
         QTRY_COMPARE(f.events, events);
         QCOMPARE(TempWorkDir::readFile(QStringLiteral("openvpn_console.txt")), f.chunks.join('\n') + '\n');
+        // A stop asks OpenVPN to end, so that it runs its down script; one that does not end is killed all the same.
+        const pid_t pid = TempWorkDir::readFile(QStringLiteral("pid")).trimmed().toInt();
+        if (then.endsWith("quit"))
+            f.proc.reset();
+        if (then.startsWith("deaf"))
+            QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) != 0, 10000);
+        else
+            QTRY_COMPARE(QFile::exists(QStringLiteral("terminated")), events.contains(kStop));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "config/sharedconfig.h"
+#include "engine/openvpn/cvpnproc.h"
 #include "mainwindow/mainwindow.h"
 #include "support/tempworkdir.h"
 
@@ -6,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+
+#include <memory>
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -16,8 +19,17 @@ class TestOpenVpnEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void wrongThenRightPassword()
+    void connectAndEnd_data()
     {
+        QTest::addColumn<int>("helper"); // -1: DNS protection off; 0: resolvconf's; 1: systemd-resolved's
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("protection off, wrong then right password") << -1 << false;
+        QTest::newRow("systemd-resolved, disconnect") << 1 << false;
+        QTest::newRow("resolvconf, quit") << 0 << true;
+    }
+    void connectAndEnd()
+    {
+        QFETCH(int, helper); QFETCH(bool, quit);
         if (::geteuid() != 0 || !QFile::exists(QStringLiteral("/dev/net/tun")))
             QSKIP(::geteuid() != 0 ? "OpenVPN needs root for its tun device" : "/dev/net/tun is missing");
         const QStringList path = qEnvironmentVariable("PATH").split(':') << "/usr/sbin" << "/sbin"; // root's tools
@@ -44,31 +56,58 @@ private slots:
             QSKIP(qPrintable("OpenVPN cannot open a tun device here:\n" + log()));
         QVERIFY2(daemon.processId(), qPrintable(log()));
 
+        // In place of the DNS helper, a script (with a blank in its path, as a user's may have) notes how OpenVPN runs it.
+        const QByteArray record = server.filePath("dns.txt").toUtf8();
+        QVERIFY(server.writeScript("dns helper", "#!/bin/sh\n{ echo \"$script_type $dev\"; [ -d \"/sys/class/net/$dev\" ] && echo "
+                                                 "'device present'; env | grep '^foreign_option_' | sort; } >> '" + record + "'\n"));
+        qputenv("ORVI_OPENVPN_DNS_SCRIPT", server.filePath("dns helper").toUtf8());
+
         // The window with one OpenVPN profile and the real OpenVPN as its "openvpn.exe".
         const QByteArray profile = "client\ndev tun\nproto udp4\nremote 127.0.0.1 " + port + "\nnobind\nauth-user-pass\n"
             "remote-cert-tls server\nwritepid client.pid\nverb 3\n<ca>\n" + TempWorkDir::readFile("server.crt") + "</ca>\n";
         TempWorkDir wd;
         QVERIFY(QFile::link(openvpn, QStringLiteral("openvpn.exe")));
+        QVERIFY(QDir(wd.path()).mkpath(helper != 0 ? "run/systemd/resolve" : ".")); // with protection off a helper is at hand
         SharedConfig cfg(wd.filePath(QStringLiteral("shared_config.ini")));
+        cfg.enableDnsProtection = helper >= 0;
+        cfg.dnsServer = GoogleDns;
         cfg.serverInfoList.append({OpenVPN, "loopback", "127.0.0.1", "alice", "wrong horse", profile.toBase64(), ""});
-        MainWindow w(nullptr, &cfg);
-        auto *list = w.findChild<QListView *>("VpnInfoListBox");
-        auto *button = w.findChild<QPushButton *>("ConnectButton");
+        auto w = std::make_unique<MainWindow>(nullptr, &cfg);
+        w->openVpnProcess()->setDnsHelperRoot(wd.path());
+        auto *list = w->findChild<QListView *>("VpnInfoListBox");
+        auto *button = w->findChild<QPushButton *>("ConnectButton");
         list->setCurrentIndex(list->model()->index(0, 0));
         emit list->clicked(list->currentIndex());
 
-        button->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QPlainTextEdit *>("VpnLogEditBox")->toPlainText().contains(
-                                     "Connection Error - Authorization failed!"), 30000);
-        QCOMPARE(w.currentConnectionState(), int(Disconnected));
-
+        if (helper < 0) {
+            button->click();
+            QTRY_VERIFY_WITH_TIMEOUT(w->findChild<QPlainTextEdit *>("VpnLogEditBox")->toPlainText().contains(
+                                         "Connection Error - Authorization failed!"), 30000);
+            QCOMPARE(w->currentConnectionState(), int(Disconnected));
+        }
         cfg.serverInfoList[0].password = QStringLiteral("correct horse");
         button->click();
-        QTRY_COMPARE_WITH_TIMEOUT(w.currentConnectionState(), int(Connected), 30000);
-        QVERIFY(TempWorkDir::readFile("openvpn_console.txt").contains("Initialization Sequence Completed"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->currentConnectionState(), int(Connected), 30000);
+
+        // OpenVPN hands the servers to the helper on up, and runs it again on down while its device still exists.
+        const QByteArray console = TempWorkDir::readFile("openvpn_console.txt");
+        const QByteArray device = QRegularExpression("TUN/TAP device (\\S+) opened").match(console).captured(1).toUtf8();
+        const QByteArray options = "foreign_option_1=dhcp-option DNS 8.8.8.8\nforeign_option_2=dhcp-option DNS 8.8.4.4\n"
+            + QByteArray(helper == 1 ? "foreign_option_3=dhcp-option DOMAIN-ROUTE .\n" : "");
+        const QByteArray up = helper < 0 ? "" : "up " + device + "\ndevice present\n" + options;
+        const QByteArray down = helper < 0 ? "" : "down " + device + "\ndevice present\n" + options;
+        QCOMPARE(TempWorkDir::readFile(record), up);
+
         const pid_t client = pid_t(TempWorkDir::readFile("client.pid").trimmed().toLongLong());
-        button->click(); // Disconnect
-        QVERIFY(::kill(client, 0) != 0); // the client process has ended
+        if (quit) {
+            w->onQuit();
+            w.reset(); // the client ends once OpenVPN has
+        } else {
+            button->click(); // Disconnect
+            QTRY_VERIFY(::kill(client, 0) != 0);
+        }
+        QVERIFY(::kill(client, 0) != 0); // OpenVPN has ended, and run its down script on the way
+        QCOMPARE(TempWorkDir::readFile(record), up + down);
     }
 };
 
