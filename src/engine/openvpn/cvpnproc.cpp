@@ -313,12 +313,17 @@ void CVpnProc::endProcessAndWait()
 
 void CVpnProc::updateErrorTextEdit()
 {
-    handleOutput(decodeChunk(process->readAllStandardError()));
+    takeOutput(process->readAllStandardError());
 }
 
 void CVpnProc::updateOutputTextEdit()
 {
-    handleOutput(decodeChunk(process->readAllStandardOutput()));
+    takeOutput(process->readAllStandardOutput());
+}
+
+void CVpnProc::takeOutput(const QByteArray &bytes)
+{
+    handleOutput(decodeChunk(bytes));
 }
 
 void CVpnProc::processFinished(int exitCode, QProcess::ExitStatus exitStatus)

@@ -34,6 +34,9 @@ public:
     // 0 started; 202 no "config.ovpn" or no credential file; 203 did not start in time; 204 no "openvpn.exe".
     int startOpenVpn();
     void stopOpenVpn(bool userRequested);
+    // One chunk of the process's output, as read from either channel: logged, appended to the console log
+    // and, while connecting, classified.
+    void takeOutput(const QByteArray &bytes);
     // Prefix of the paths probed for the system's DNS helpers ("" on a real system).
     void setDnsHelperRoot(const QString &root) { dnsHelperRoot = root; }
 
