@@ -1,26 +1,37 @@
 // Loaded into the real executable as a Qt generic plugin (QT_QPA_GENERIC_PLUGINS=orviuidriver): once the
-// window is up it clicks the first profile of the dashboard and Connect, as a user would.
+// window is up it clicks the first profile of the dashboard and Connect, as a user would; with
+// orviuidriver:logon it ticks "Launch on System Startup" and applies the settings instead.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGenericPlugin>
 #include <QListView>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 
-void connectFirstProfile()
+QWidget *shownWidget(const char *name)
 {
-    QListView *list = nullptr;
     for (QWidget *widget : QApplication::allWidgets())
-        if (widget->objectName() == QLatin1String("VpnInfoListBox") && widget->isVisible())
-            list = qobject_cast<QListView *>(widget);
-    if (!list || list->model()->rowCount() == 0) {
-        QTimer::singleShot(50, connectFirstProfile);
+        if (widget->objectName() == QLatin1String(name) && widget->window()->isVisible())
+            return widget;
+    return nullptr;
+}
+
+void drive(const QString &action)
+{
+    auto *list = qobject_cast<QListView *>(shownWidget("VpnInfoListBox"));
+    if (!list || (action != QLatin1String("logon") && list->model()->rowCount() == 0)) {
+        QTimer::singleShot(50, [action] { drive(action); });
+        return;
+    }
+    if (action == QLatin1String("logon")) {
+        static_cast<QAbstractButton *>(shownWidget("StartupCheckBox"))->click(); // on a tab not in view
+        static_cast<QAbstractButton *>(shownWidget("SettingApplyButton"))->click();
         return;
     }
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
-    QTest::mouseClick(list->window()->findChild<QPushButton *>(QStringLiteral("ConnectButton")), Qt::LeftButton);
+    QTest::mouseClick(shownWidget("ConnectButton"), Qt::LeftButton);
 }
 
 } // namespace
@@ -31,9 +42,9 @@ class UiDriver : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "uidriver.json")
 
 public:
-    QObject *create(const QString &, const QString &) override
+    QObject *create(const QString &, const QString &action) override
     {
-        QTimer::singleShot(0, connectFirstProfile);
+        QTimer::singleShot(0, [action] { drive(action); });
         return new QObject; // the application keeps it; nothing is left to do with it
     }
 };
