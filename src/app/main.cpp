@@ -2,6 +2,7 @@
 #include "app/termination.h"
 #include "app/userdatafolder.h"
 #include "config/sharedconfig.h"
+#include "engine/openvpn/cvpnproc.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -65,6 +66,8 @@ int main(int argc, char *argv[])
         exit(0);
     }
     qDebug("Application started successfully.");
+    // A client that died left its credential file; this start holds the marker, so no other owns one.
+    CVpnProc::removeLeftoverCredentialFiles();
     catchTerminationRequests();
 
     int exitCode = 0;

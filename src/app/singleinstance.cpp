@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QSharedMemory>
 #include <QThread>
+#include <QtDebug>
 
 const char *const kInstanceMarkerKey = "Orvi-20170428";
 const char *const kWakeUpSignalKey = "OrviShared-instance-store";
@@ -50,6 +51,15 @@ bool wakeUpRequested()
     setInstanceKey(probe, key);
     if (probe.create(1, QSharedMemory::ReadWrite))
         return false; // released when probe goes out of scope
+    // Only a segment that is there is a request. A key that cannot be made (the runtime folder gone)
+    // must not raise the window every two seconds.
+    if (probe.error() != QSharedMemory::AlreadyExists) {
+        static bool warned = false;
+        if (!warned)
+            qWarning("Cannot watch for a second start: %s", qUtf8Printable(probe.errorString()));
+        warned = true;
+        return false;
+    }
     probe.unlock();
     clearIfAbandoned(key);
     return true;

@@ -23,7 +23,8 @@ void onSignal(int)
 
 void catchTerminationRequests()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    // Close-on-exec: OpenVPN (often root) and ping must not inherit the pair.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
 
     struct sigaction action = {};

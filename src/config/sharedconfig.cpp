@@ -1,5 +1,7 @@
 #include "sharedconfig.h"
 
+#include "config/ownerfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -75,8 +77,7 @@ SharedConfig &SharedConfig::instance()
 void SharedConfig::load()
 {
     // The file holds passwords; an existing one that others can read is tightened first.
-    if (QFileInfo::exists(path))
-        restrictFileToOwner();
+    restrictToOwner(path);
 
     QSettings &s = *settingsFile;
     s.beginGroup(QLatin1String(kSettingsGroup));
@@ -131,9 +132,9 @@ bool SharedConfig::save()
     // A new file must never exist readable by others, not even for a moment.
     if (!QFile::exists(path)) {
         QFile created(path);
-        created.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner);
+        openOwnerOnly(created, QIODevice::WriteOnly);
     }
-    restrictFileToOwner();
+    restrictToOwner(path);
     s.sync();
 
     // A FormatError only says the old file was not valid INI; the new one was still written.
@@ -142,14 +143,6 @@ bool SharedConfig::save()
         return false;
     }
     return true;
-}
-
-void SharedConfig::restrictFileToOwner() const
-{
-    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
-        | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    if (QFile::exists(path) && (QFile::permissions(path) & others))
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void setLaunchArguments(const QStringList &arguments)

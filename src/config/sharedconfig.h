@@ -42,8 +42,6 @@ public:
     QList<VpnServerInfo> serverInfoList;
 
 private:
-    void restrictFileToOwner() const;
-
     QString path;
     QSettings *settingsFile = nullptr;
 };

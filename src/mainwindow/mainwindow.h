@@ -16,7 +16,6 @@ class QEvent;
 class QIntValidator;
 class QLabel;
 class QMenu;
-class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
 class RasApi;
@@ -77,7 +76,8 @@ public:
     // --- network checks ---
     void requestPublicIp();
     void checkInternetConnection();
-    void setPublicIpEndpoint(const QUrl &url, const QString &infoHost);
+    // timeoutMs bounds each look-up's transfer; the placeholder shows when it runs out.
+    void setPublicIpEndpoint(const QUrl &url, const QString &infoHost, int timeoutMs = 10000);
     void setPingHost(const QString &host);
 
     // --- RAS dialer ---
@@ -148,8 +148,8 @@ private:
     bool quitting = false;
 
     // --- network checks ---
-    QNetworkAccessManager *networkManager = nullptr;
     QUrl publicIpUrl;
+    int publicIpTimeoutMs = 10000;
     QString publicIpInfoHost;
     QString pingHost;
 

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "config/ownerfile.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
 #include "ui_mainwindow.h"
@@ -89,10 +90,13 @@ void MainWindow::appendLog(const QString &text, bool blankLine)
     if (!log->isEmpty())
         entry += blankLine ? QStringLiteral("\n\n") : QStringLiteral("\n");
 
-    // Inserting at the top keeps each entry's cost independent of the log's length.
+    // Inserting at the top keeps each entry's cost independent of the log's length; one edit block
+    // lays the entry out once, and the read-only log keeps no undo history (the form turns it off).
     QTextCursor cursor(log);
     cursor.movePosition(QTextCursor::Start);
+    cursor.beginEditBlock();
     cursor.insertText(entry);
+    cursor.endEditBlock();
 }
 
 void MainWindow::setConnectionState(int state)
@@ -212,8 +216,9 @@ void MainWindow::onConnect()
         copyToBuffer(vpnProc->passwordBuffer, sizeof vpnProc->passwordBuffer, info.password.toUtf8());
 
         const QByteArray configBytes = decodeBase64(info.ovpnConfig);
+        // It may hold an inline private key or a tls-auth key.
         QFile configFile(QStringLiteral("./") + QStringLiteral("config.ovpn"));
-        if (!configFile.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        if (!openOwnerOnly(configFile, QIODevice::WriteOnly | QIODevice::Truncate)
             || configFile.write(configBytes) != configBytes.size() || !configFile.flush()) {
             refuseStart(tr("OpenVPN was not started: config.ovpn could not be written (%1).")
                             .arg(configFile.errorString()));

@@ -16,15 +16,15 @@ const char *const kNoAddress = "XXX.XXX.XXX.XXX";
 
 void MainWindow::requestPublicIp()
 {
-    // One manager serves every lookup; earlier requests are left to finish, and
-    // whichever answer arrives last sets the label.
-    if (!networkManager) {
-        networkManager = new QNetworkAccessManager(this);
-        connect(networkManager, SIGNAL(finished(QNetworkReply *)), this, SLOT(onParsePublicIP(QNetworkReply *)));
-    }
+    // A manager of its own for each look-up, so each one opens a connection of its own: look-ups run as
+    // the route changes, and a connection kept alive from before would answer with the old address or
+    // never. Earlier requests are left to finish; whichever answer arrives last sets the label.
+    auto *manager = new QNetworkAccessManager(this);
+    connect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(onParsePublicIP(QNetworkReply *)));
     QNetworkRequest request(publicIpUrl);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
-    networkManager->get(request);
+    request.setTransferTimeout(publicIpTimeoutMs);
+    manager->get(request);
 }
 
 void MainWindow::onParsePublicIP(QNetworkReply *pReply)
@@ -48,6 +48,7 @@ void MainWindow::onParsePublicIP(QNetworkReply *pReply)
     ui->YourIPLabel->setTextFormat(Qt::PlainText);
     ui->YourIPLabel->setText(text);
     pReply->deleteLater();
+    pReply->manager()->deleteLater();
 }
 
 void MainWindow::checkInternetConnection()
@@ -64,10 +65,11 @@ void MainWindow::checkInternetConnection()
     setCursor(Qt::ArrowCursor);
 }
 
-void MainWindow::setPublicIpEndpoint(const QUrl &url, const QString &infoHost)
+void MainWindow::setPublicIpEndpoint(const QUrl &url, const QString &infoHost, int timeoutMs)
 {
     publicIpUrl = url;
     publicIpInfoHost = infoHost;
+    publicIpTimeoutMs = timeoutMs;
 }
 
 void MainWindow::setPingHost(const QString &host)

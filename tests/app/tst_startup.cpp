@@ -1,6 +1,7 @@
 #include "app/singleinstance.h"
 #include "config/sharedconfig.h"
 #include "mainwindow/mainwindow.h"
+#include "support/tempworkdir.h"
 
 #include <QtTest>
 
@@ -28,9 +29,16 @@ class TestStartup : public QObject
 
     QTemporaryDir runtimeDir;
 
-    QProcess *startClient()
+    // With connect, the client clicks its first profile and Connect as soon as its window is up.
+    QProcess *startClient(bool connect = false)
     {
         auto *client = new QProcess(this);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (connect) {
+            environment.insert("QT_PLUGIN_PATH", ORVI_TEST_PLUGINS);
+            environment.insert("QT_QPA_GENERIC_PLUGINS", "orviuidriver");
+        }
+        client->setProcessEnvironment(environment);
         client->setProcessChannelMode(QProcess::MergedChannels);
         client->setWorkingDirectory(runtimeDir.path());
         client->start(ORVI_EXECUTABLE, {});
@@ -38,8 +46,17 @@ class TestStartup : public QObject
     }
 
 private slots:
-    // A private runtime folder, so the test never meets the user's segments.
-    void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path())); }
+    // A private runtime folder, so the test never meets the user's segments, and a "ping" that lists what it inherited.
+    void initTestCase()
+    {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        QFile ping(runtimeDir.filePath("bin/ping"));
+        QVERIFY(QDir().mkpath(runtimeDir.filePath("bin")) && ping.open(QIODevice::WriteOnly));
+        ping.write("#!/bin/sh\nls -l /proc/$$/fd > fds.tmp && mv fds.tmp ping-fds.txt\n");
+        ping.close();
+        QVERIFY(ping.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("PATH", QFile::encodeName(runtimeDir.filePath("bin")) + ':' + qgetenv("PATH"));
+    }
     void cleanup()
     {
         const QList<QProcess *> clients = findChildren<QProcess *>();
@@ -65,6 +82,48 @@ private slots:
         QVERIFY(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
         QVERIFY2(said(second, kRefused) && !said(second, kStarted), second->peek(1 << 16).constData());
         QVERIFY(!segmentExists(kWakeUpSignalKey));
+    }
+
+    // OpenVPN ends with a killed client; the next start removes the credential file that was left.
+    void sigkillTakesOpenVpnAlong()
+    {
+        QFile config(runtimeDir.filePath("shared_config.ini"));
+        QVERIFY(config.open(QIODevice::WriteOnly) && config.write("[settings]\nvpn-server-info-1=0, , , u, p, , n\n"));
+        config.close();
+        QFile::remove(runtimeDir.filePath("openvpn.pid"));
+        QFile openVpn(runtimeDir.filePath("openvpn.exe"));
+        QVERIFY(openVpn.open(QIODevice::WriteOnly) && openVpn.write("#!/bin/sh\necho $$ > openvpn.pid\nexec sleep 60\n"));
+        openVpn.close();
+        QVERIFY(openVpn.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QStringList credentials{ "orvi-credentials-*" };
+
+        QScopedPointer<QProcess> client(startClient(true));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtimeDir.filePath("openvpn.pid")), 15000);
+        QCOMPARE(QDir(runtimeDir.path()).entryList(credentials, QDir::Files).size(), 1);
+        const QByteArray stat = "/proc/" + TempWorkDir::readFile(runtimeDir.filePath("openvpn.pid")).trimmed() + "/stat";
+        client->kill();
+        QVERIFY(client->waitForFinished(10000));
+        const auto running = [&stat] { // a zombie no one has reaped yet counts as gone
+            QFile file(stat);
+            return file.open(QIODevice::ReadOnly) && file.readAll().split(' ').value(2) != "Z";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!running(), 1000);
+
+        QScopedPointer<QProcess> next(startClient());
+        QTRY_VERIFY_WITH_TIMEOUT(said(next.data(), kStarted), 15000);
+        QCOMPARE(QDir(runtimeDir.path()).entryList(credentials, QDir::Files), QStringList());
+    }
+
+    void goneRuntimeFolderIsNoWakeUp()
+    {
+        QVERIFY(!wakeUpRequested()); // the folder is looked up once
+        const QString gone = runtimeDir.path() + ".gone";
+        QVERIFY(QDir().rename(runtimeDir.path(), gone));
+        const auto restore = qScopeGuard([&] { QDir().rename(gone, runtimeDir.path()); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot watch for a second start"));
+        QTest::failOnWarning(QRegularExpression("second start"));
+        QVERIFY(!wakeUpRequested());
+        QVERIFY(!wakeUpRequested()); // and said once
     }
 
     void staleMarkerWithoutKeyFileIsCleared()
@@ -130,8 +189,11 @@ private slots:
     void signalEndsTheClientCleanly()
     {
         QFETCH(int, signalNumber);
+        QFile::remove(runtimeDir.filePath("ping-fds.txt"));
         QScopedPointer<QProcess> client(startClient());
-        QTRY_VERIFY_WITH_TIMEOUT(said(client.data(), kStarted), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtimeDir.filePath("ping-fds.txt")), 15000);
+        QFile fds(runtimeDir.filePath("ping-fds.txt"));
+        QVERIFY(fds.open(QIODevice::ReadOnly) && !fds.readAll().contains("socket:")); // children inherit no socket
         QCOMPARE(::kill(pid_t(client->processId()), signalNumber), 0);
         QVERIFY(client->waitForFinished(10000));
         QVERIFY(client->exitStatus() == QProcess::NormalExit && client->exitCode() == 0);

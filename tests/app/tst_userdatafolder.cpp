@@ -13,7 +13,8 @@ class TestUserDataFolder : public QObject
     QString dataFolder() const { return path("data/Orvi Dudaru"); }
 
     // Everything the client may touch lies in the sandbox: home, data, runtime folder and working directory.
-    void start(QProcess &client, const QStringList &arguments)
+    // driver: a QT_QPA_GENERIC_PLUGINS value that drives the window, as tests/support/uidriver does.
+    void start(QProcess &client, const QStringList &arguments, const QString &driver = QString())
     {
         for (const char *folder : { "home", "runtime", "work", "bin" })
             QVERIFY(QDir().mkdir(path(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -21,8 +22,13 @@ class TestUserDataFolder : public QObject
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", path("home"));
         env.insert("XDG_DATA_HOME", path("data"));
+        env.insert("XDG_CONFIG_HOME", path("home/.config"));
         env.insert("XDG_RUNTIME_DIR", path("runtime"));
         env.insert("PATH", path("bin") + ':' + env.value("PATH"));
+        if (!driver.isEmpty()) {
+            env.insert("QT_PLUGIN_PATH", ORVI_TEST_PLUGINS);
+            env.insert("QT_QPA_GENERIC_PLUGINS", driver);
+        }
         client.setProcessEnvironment(env);
         client.setWorkingDirectory(path("work"));
         client.start(QStringLiteral(ORVI_EXECUTABLE), arguments);
@@ -64,6 +70,22 @@ private slots:
         } else {
             QCOMPARE(TempWorkDir::readFile(used + "/openvpn.exe"), ownOpenVpn);
         }
+    }
+
+    // Launch at logon, applied in a client started with the option, brings it back with the option.
+    void logonEntryCarriesTheOption()
+    {
+        QProcess client;
+        start(client, { "--user-data" }, "orviuidriver:logon");
+        const QString entry = path("home/.config/autostart/Orvi.desktop");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entry), 15000);
+        QTRY_VERIFY(TempWorkDir::readFile(entry).contains("\nX-GNOME-Autostart-enabled=true\n"));
+        const QString text = TempWorkDir::readFile(entry);
+        QCOMPARE(QProcess::splitCommand(text.section("\nExec=", 1).section('\n', 0, 0)),
+                 QStringList({ ORVI_EXECUTABLE, "--user-data" }));
+        QCOMPARE(text.section("\nPath=", 1).section('\n', 0, 0), dataFolder());
+        client.terminate();
+        QVERIFY(client.waitForFinished(10000));
     }
 
     void answeredWithoutTouchingAnything_data()

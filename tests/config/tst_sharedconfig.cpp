@@ -107,9 +107,11 @@ private slots:
     {
         // Root ignores permission bits, so a folder stands where the file should go.
         QVERIFY(QDir().mkdir(path()));
+        const QFile::Permissions folder = QFile::permissions(path());
         SharedConfig cfg(path());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("configuration file"));
         QVERIFY(!cfg.save());
+        QCOMPARE(QFile::permissions(path()), folder); // only files are tightened
     }
 
     void launchAtLogon()

@@ -78,12 +78,16 @@ private slots:
         const QRegularExpression stamp(QString("\\[%1-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] ").arg(QDate::currentDate().year()));
         QTEST(int(shown.count(stamp)), "entries");
         QTEST(shown.remove(stamp), "log");
+        QCOMPARE(client.get<QPlainTextEdit>("VpnLogEditBox")->document()->availableUndoSteps(), 0); // memory kept per entry
     }
 
     void connectShowsStateAndDisconnectFromTray()
     {
         Client client;
         QVERIFY(client.wd.writeScript("openvpn.exe", kStaysUp));
+        const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        for (const char *secret : { "config.ovpn", "openvpn_console.txt" }) // left readable by an older client
+            QVERIFY(client.wd.writeScript(secret, "") && QFile::setPermissions(secret, owner | QFile::ReadOther));
         client.clickProfileAndConnect();
         QCOMPARE(client.button->text(), "Connecting");
         QVERIFY(!client.list->isEnabled() && !client.get("LoginTab")->isEnabled());
@@ -91,6 +95,8 @@ private slots:
         QCOMPARE(TempWorkDir::readFile(client.wd.filePath("config.ovpn")), kConfig);
 
         QTRY_COMPARE_WITH_TIMEOUT(client.button->text(), "Connected", 10000);
+        QCOMPARE(QFile::permissions("config.ovpn"), owner); // they may hold keys
+        QCOMPARE(QFile::permissions("openvpn_console.txt"), owner);
         QCOMPARE(client.tray("connecting_tray.png"), "Disconnect VPN,Open,About,Quit shown");
         auto *duration = client.get<QLabel>("ConnectedTimeLabel");
         QTRY_COMPARE_WITH_TIMEOUT(duration->text(), "00 : 00 : 01", 5000);

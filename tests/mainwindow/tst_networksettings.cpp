@@ -3,6 +3,7 @@
 #include "support/modalanswerer.h"
 #include "support/testwindow.h"
 
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QtTest>
 #include <QtWidgets>
@@ -128,6 +129,24 @@ private slots:
         QTRY_COMPARE(win.w->findChildren<QNetworkReply *>().size(), 0); // each reply is released once handled
         QCOMPARE(shown->text(), label);
         QCOMPARE(shown->textFormat(), Qt::PlainText);
+    }
+
+    // Look-ups run as the route changes: each one on a connection of its own, none waiting for ever.
+    void publicIpFreshAndBounded()
+    {
+        HttpServer server;
+        Window win("");
+        const QLabel *shown = win.w->findChild<QLabel *>("YourIPLabel");
+        win.w->setPublicIpEndpoint(QUrl(server.base + "/ipv4bot/"), "info.test", 500);
+        win.w->requestPublicIp();
+        QTRY_COMPARE(server.heads.size(), 1);
+        server.answer(0, 200, "<a href=\"https://info.test/ip/\">198.51.100.2</a>", true);
+        QTRY_COMPARE(shown->text(), QStringLiteral("198.51.100.2"));
+        win.w->requestPublicIp();
+        QTRY_COMPARE(server.heads.size(), 2);
+        QVERIFY(server.freshConnection[1]); // not the connection kept alive over the old route
+        QTRY_COMPARE(shown->text(), QStringLiteral("XXX.XXX.XXX.XXX")); // the server never answers it
+        QTRY_COMPARE(win.w->findChildren<QNetworkAccessManager *>().size(), 0);
     }
 
     // A window on a prepared file shows it with every Reset and Apply disabled and saves it once; steps save nothing.

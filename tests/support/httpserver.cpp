@@ -20,13 +20,16 @@ void HttpServer::onReadyRead()
     auto *socket = qobject_cast<QTcpSocket *>(sender());
     if (socket->peek(65536).contains("\r\n\r\n")) { // a GET is all head
         heads.append(socket->readAll());
+        freshConnection.append(!sockets.contains(socket));
         sockets.append(socket);
     }
 }
 
-void HttpServer::answer(int index, int status, const QByteArray &body)
+void HttpServer::answer(int index, int status, const QByteArray &body, bool keepAlive)
 {
     sockets.at(index)->write("HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Length: "
-                             + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-    sockets.at(index)->disconnectFromHost();
+                             + QByteArray::number(body.size()) + "\r\nConnection: "
+                             + (keepAlive ? "keep-alive" : "close") + "\r\n\r\n" + body);
+    if (!keepAlive)
+        sockets.at(index)->disconnectFromHost();
 }

@@ -1,6 +1,8 @@
 #include "cvpnproc.h"
 
 #include "config/ipv4text.h"
+#include "config/ownerfile.h"
+#include "engine/openvpn/childprocess.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/openvpndns.h"
 #include "engine/openvpn/openvpnmarkers.h"
@@ -8,6 +10,7 @@
 
 #include <QByteArrayList>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -27,6 +30,7 @@ constexpr int kEnding = 4;
 constexpr int kConnectionErrorLimit = 3;
 
 const char *const kProgramPath = "./openvpn.exe";
+const char *const kCredentialFilePrefix = "orvi-credentials-";
 const char *const kConfigPath = "./config.ovpn";
 
 const char *const kInitializationCompleted = "Initialization Sequence Completed";
@@ -105,6 +109,10 @@ CVpnProc::CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *c
     std::memset(userNameBuffer, 0, sizeof userNameBuffer);
     std::memset(passwordBuffer, 0, sizeof passwordBuffer);
 
+    tieToClient(*process);
+    credentialFile.setFileTemplate(credentialFolder() + QLatin1Char('/') + QLatin1String(kCredentialFilePrefix)
+                                   + QStringLiteral("XXXXXX"));
+
     connect(process, SIGNAL(readyReadStandardError()), this, SLOT(updateErrorTextEdit()));
     connect(process, SIGNAL(readyReadStandardOutput()), this, SLOT(updateOutputTextEdit()));
     connect(process, SIGNAL(finished(int,QProcess::ExitStatus)), this,
@@ -122,6 +130,15 @@ CVpnProc::~CVpnProc()
     // Even at exit OpenVPN gets its time to restore the resolvers.
     endProcessAndWait();
     delete process;
+}
+
+void CVpnProc::removeLeftoverCredentialFiles()
+{
+    QDir folder(credentialFolder());
+    const QStringList leftovers = folder.entryList({ QLatin1String(kCredentialFilePrefix) + QLatin1Char('*') },
+                                                   QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : leftovers)
+        folder.remove(name);
 }
 
 int CVpnProc::startOpenVpn()
@@ -296,12 +313,17 @@ void CVpnProc::endProcessAndWait()
 
 void CVpnProc::updateErrorTextEdit()
 {
-    handleOutput(decodeChunk(process->readAllStandardError()));
+    takeOutput(process->readAllStandardError());
 }
 
 void CVpnProc::updateOutputTextEdit()
 {
-    handleOutput(decodeChunk(process->readAllStandardOutput()));
+    takeOutput(process->readAllStandardOutput());
+}
+
+void CVpnProc::takeOutput(const QByteArray &bytes)
+{
+    handleOutput(decodeChunk(bytes));
 }
 
 void CVpnProc::processFinished(int exitCode, QProcess::ExitStatus exitStatus)
@@ -328,8 +350,8 @@ void CVpnProc::handleOutput(const QString &chunk)
 
     const QString logName = QString::fromLatin1(
         attempt.consoleLogName, int(qstrnlen(attempt.consoleLogName, sizeof attempt.consoleLogName)));
-    QFile consoleLog(logName);
-    if (!consoleLog.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    QFile consoleLog(logName); // OpenVPN's output can name the user and the servers
+    if (!openOwnerOnly(consoleLog, QIODevice::WriteOnly | QIODevice::Append)) {
         owner->appendLog(tr("Connection Error - ") + tr("Can't write log!"), false);
         return;
     }

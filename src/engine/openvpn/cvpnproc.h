@@ -28,9 +28,15 @@ public:
     CVpnProc(QWidget *parent, ConnectionSink *owner, const SharedConfig *config);
     ~CVpnProc() override;
 
+    // Removes the credential files of a client that died; only while no other client can run.
+    static void removeLeftoverCredentialFiles();
+
     // 0 started; 202 no "config.ovpn" or no credential file; 203 did not start in time; 204 no "openvpn.exe".
     int startOpenVpn();
     void stopOpenVpn(bool userRequested);
+    // One chunk of the process's output, as read from either channel: logged, appended to the console log
+    // and, while connecting, classified.
+    void takeOutput(const QByteArray &bytes);
     // Prefix of the paths probed for the system's DNS helpers ("" on a real system).
     void setDnsHelperRoot(const QString &root) { dnsHelperRoot = root; }
 
