@@ -27,7 +27,7 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir runtimeDir;
+    TempWorkDir runtimeDir; // also the clients' working directory
 
     // With connect, the client clicks its first profile and Connect as soon as its window is up.
     QProcess *startClient(bool connect = false)
@@ -40,7 +40,6 @@ class TestStartup : public QObject
         }
         client->setProcessEnvironment(environment);
         client->setProcessChannelMode(QProcess::MergedChannels);
-        client->setWorkingDirectory(runtimeDir.path());
         client->start(ORVI_EXECUTABLE, {});
         return client;
     }
@@ -50,11 +49,7 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
-        QFile ping(runtimeDir.filePath("bin/ping"));
-        QVERIFY(QDir().mkpath(runtimeDir.filePath("bin")) && ping.open(QIODevice::WriteOnly));
-        ping.write("#!/bin/sh\nls -l /proc/$$/fd > fds.tmp && mv fds.tmp ping-fds.txt\n");
-        ping.close();
-        QVERIFY(ping.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QDir().mkdir("bin") && runtimeDir.writeScript("bin/ping", "#!/bin/sh\nls -l /proc/$$/fd > fds && mv fds ping-fds\n"));
         qputenv("PATH", QFile::encodeName(runtimeDir.filePath("bin")) + ':' + qgetenv("PATH"));
     }
     void cleanup()
@@ -71,7 +66,7 @@ private slots:
     {
         QSharedMemory marker; // this process is the running copy
         QVERIFY2(createInstanceMarker(marker), qPrintable(marker.errorString()));
-        SharedConfig cfg(runtimeDir.filePath("shared_config.ini"));
+        SharedConfig cfg("shared_config.ini");
         QScopedPointer<MainWindow> window(new MainWindow(nullptr, &cfg));
         QProcess *second = startClient();
         // The window probes every 2 s; only a wake-up segment held across a probe brings it forward.
@@ -87,20 +82,15 @@ private slots:
     // OpenVPN ends with a killed client; the next start removes the credential file that was left.
     void sigkillTakesOpenVpnAlong()
     {
-        QFile config(runtimeDir.filePath("shared_config.ini"));
-        QVERIFY(config.open(QIODevice::WriteOnly) && config.write("[settings]\nvpn-server-info-1=0, , , u, p, , n\n"));
-        config.close();
-        QFile::remove(runtimeDir.filePath("openvpn.pid"));
-        QFile openVpn(runtimeDir.filePath("openvpn.exe"));
-        QVERIFY(openVpn.open(QIODevice::WriteOnly) && openVpn.write("#!/bin/sh\necho $$ > openvpn.pid\nexec sleep 60\n"));
-        openVpn.close();
-        QVERIFY(openVpn.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(runtimeDir.writeScript("shared_config.ini", "[settings]\nvpn-server-info-1=0, , , u, p, , n\n"));
+        QVERIFY(runtimeDir.writeScript("openvpn.exe", "#!/bin/sh\necho $$ > openvpn.pid\nexec sleep 60\n"));
+        QFile::remove("openvpn.pid");
         const QStringList credentials{ "orvi-credentials-*" };
 
         QScopedPointer<QProcess> client(startClient(true));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtimeDir.filePath("openvpn.pid")), 15000);
-        QCOMPARE(QDir(runtimeDir.path()).entryList(credentials, QDir::Files).size(), 1);
-        const QByteArray stat = "/proc/" + TempWorkDir::readFile(runtimeDir.filePath("openvpn.pid")).trimmed() + "/stat";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("openvpn.pid"), 15000);
+        QCOMPARE(QDir().entryList(credentials, QDir::Files).size(), 1);
+        const QByteArray stat = "/proc/" + TempWorkDir::readFile("openvpn.pid").trimmed() + "/stat";
         client->kill();
         QVERIFY(client->waitForFinished(10000));
         const auto running = [&stat] { // a zombie no one has reaped yet counts as gone
@@ -111,7 +101,7 @@ private slots:
 
         QScopedPointer<QProcess> next(startClient());
         QTRY_VERIFY_WITH_TIMEOUT(said(next.data(), kStarted), 15000);
-        QCOMPARE(QDir(runtimeDir.path()).entryList(credentials, QDir::Files), QStringList());
+        QCOMPARE(QDir().entryList(credentials, QDir::Files), QStringList());
     }
 
     void goneRuntimeFolderIsNoWakeUp()
@@ -189,15 +179,14 @@ private slots:
     void signalEndsTheClientCleanly()
     {
         QFETCH(int, signalNumber);
-        QFile::remove(runtimeDir.filePath("ping-fds.txt"));
+        QFile::remove("ping-fds");
         QScopedPointer<QProcess> client(startClient());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtimeDir.filePath("ping-fds.txt")), 15000);
-        QFile fds(runtimeDir.filePath("ping-fds.txt"));
-        QVERIFY(fds.open(QIODevice::ReadOnly) && !fds.readAll().contains("socket:")); // children inherit no socket
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("ping-fds"), 15000);
+        QVERIFY(!TempWorkDir::readFile("ping-fds").contains("socket:")); // children inherit no socket
         QCOMPARE(::kill(pid_t(client->processId()), signalNumber), 0);
         QVERIFY(client->waitForFinished(10000));
         QVERIFY(client->exitStatus() == QProcess::NormalExit && client->exitCode() == 0);
-        QVERIFY(!QFile::exists(runtimeDir.filePath(kInstanceMarkerKey))); // the marker was released
+        QVERIFY(!QFile::exists(kInstanceMarkerKey)); // the marker was released
     }
 };
 
