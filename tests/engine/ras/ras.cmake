@@ -3,6 +3,5 @@ orvi_add_test(tst_rasconnection ${CMAKE_CURRENT_LIST_DIR}/tst_rasconnection.cpp)
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # The same through NetworkManager: python3-dbusmock's on a private bus, and once the real one.
     orvi_add_test(tst_networkmanager ${CMAKE_CURRENT_LIST_DIR}/tst_networkmanager.cpp)
-    orvi_add_test(tst_networkmanager_system ${CMAKE_CURRENT_LIST_DIR}/tst_networkmanager_system.cpp)
-    set_tests_properties(tst_networkmanager_system PROPERTIES TIMEOUT 240)
+    set_tests_properties(tst_networkmanager PROPERTIES TIMEOUT 240)
 endif()

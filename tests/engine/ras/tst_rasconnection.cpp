@@ -21,7 +21,6 @@ public:
     int errorAtPump = 0;
     u32 error = 691, extended = 0, dialResult = 0, setEntryResult = 0, hangUpResult = 0;
     QStringList active, calls; // entry names of the active connections; the calls made
-    std::function<void(int pump)> onPump = [](int) {}; // runs inside the pump, as a window message would
     bool exists = false; // the one phonebook entry
     RasEntry stored;
 
@@ -70,7 +69,6 @@ public:
     {
         if (++pumps == errorAtPump)
             std::thread([this] { callback(101, RasDialEventMessage, RasStateOpenPort, error, extended); }).join();
-        onPump(pumps);
         QCoreApplication::processEvents();
     }
     void sleep(u32) override {}
@@ -84,7 +82,6 @@ private:
     int pumps = 0, polls = 0;
 };
 
-const QString kStart = "------------ PPTP Start ------------", kStop = "------------ PPTP Stop ------------";
 const QString kDial = "Dial Orvi vpn.example.test bob pw ", kConnected = "Connect to remote server successfully!";
 
 // A window over the scripted service, with one PPTP profile in its list.
@@ -96,7 +93,6 @@ struct Client
         config.enableDnsProtection = true;
         window = std::make_unique<MainWindow>(nullptr, &config, &api);
     }
-    QPushButton *button() const { return window->findChild<QPushButton *>("ConnectButton"); }
     QStringList log() const // oldest first, without time stamps
     {
         QStringList lines = window->findChild<QPlainTextEdit *>("VpnLogEditBox")->toPlainText().split('\n');
@@ -183,53 +179,6 @@ private slots:
         QTEST(c.api.calls.filter(QRegularExpression("^(Delete|SetCred|Dial|Error|HangUp)|^SetEntry.*enc=3")), "calls");
         c.window->disconnectRas();
         QTEST(c.log(), "log");
-    }
-
-    void controller_data()
-    {
-        QTest::addColumn<QString>("action"); // at the second pump of the dial, or "error" at the first
-        QTest::addColumn<QStringList>("log");
-        const QString giveUp = "The connection failed 3 times in a row; no further attempt is made. "
-                               "Press Connect to try again.";
-        const QStringList interrupted = { kStart, "Opening the port...", kStop };
-        QTest::newRow("PPTP connects") << QString() << QStringList{ kStart, kConnected };
-        QTest::newRow("Connect pressed during the dial") << "Connect" << interrupted;
-        QTest::newRow("Quit during the dial") << "Quit" << interrupted; // and no new attempt
-
-        const QString e = "RAS error 691.";
-        QTest::newRow("dial error") << "error" << QStringList{ kStart, e, kStop, e, kStart, e, kStop, e, kStart, e, kStop, e, giveUp };
-    }
-    void controller()
-    {
-        QFETCH(QString, action);
-        QFETCH(QStringList, log);
-        Client c;
-        c.api.states = { action.isEmpty() ? RasStateConnected : 0u, 0u, RasStateConnected };
-        c.api.errorAtPump = action == "error" ? 1 : 0;
-        c.api.onPump = [&](int pump) {
-            if (pump == 2 && action == "Connect")
-                c.button()->click();
-            if (pump == 2 && action == "Quit")
-                c.window->systemTrayMenu()->actions().last()->trigger();
-        };
-        auto *list = c.window->findChild<QListView *>("VpnInfoListBox");
-        list->setCurrentIndex(list->model()->index(0, 0));
-        c.window->onSelectVpnInfo();
-        c.button()->click();
-        QTRY_COMPARE(c.log(), log);
-        if (c.button()->text() == "Connected") {
-            QAction *disconnect = c.window->systemTrayMenu()->actions().first();
-            QCOMPARE(disconnect->text(), "Disconnect VPN");
-            QTRY_COMPARE(c.window->findChild<QLabel *>("ConnectedTimeLabel")->text(), "00 : 00 : 01");
-            disconnect->trigger();
-        }
-        bool later = false; // lets every timer that is already due run (a new attempt is due after 1 ms)
-        QTimer::singleShot(100, [&later] { later = true; });
-        QTRY_VERIFY(later);
-        QCOMPARE(c.log(), log);
-        QVERIFY(c.api.calls.contains("HangUp 101") && !c.api.exists);
-        if (action != "Quit")
-            QCOMPARE(c.button()->text(), "Connect");
     }
 };
 
