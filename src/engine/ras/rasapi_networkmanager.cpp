@@ -20,7 +20,6 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <QUuid>
@@ -590,8 +589,8 @@ private:
                                         | server.d));
         }
         if ((entry.options & RasOptionSpecificNameServers) && !dns.isEmpty()) {
-            // The lowest priority there is shuts every other connection's servers out while the tunnel is up,
-            // so no name look-up leaks past it.
+            // The most negative priority there is shuts every other connection's servers out while the tunnel
+            // is up, so no name look-up leaks past it.
             settings.insert(QStringLiteral("ipv4"), { { QStringLiteral("method"), QStringLiteral("auto") },
                                                       { QStringLiteral("dns"), QVariant::fromValue(dns) },
                                                       { QStringLiteral("ignore-auto-dns"), true },
