@@ -20,5 +20,10 @@ install_deps() {
 
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
 RUN_PACKAGES=(openvpn iputils-ping xvfb xauth)
-# desktop-file-utils and appstream validate the installed files, dpkg-dev computes the package's dependencies.
-TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev)
+# desktop-file-utils and appstream validate the installed files, dpkg-dev computes the package's dependencies;
+# dbus-daemon and python3-dbusmock stand in for NetworkManager on a private bus.
+TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev
+               dbus-daemon python3-dbusmock)
+# The test against the real NetworkManager. Installing NetworkManager may take over a machine's network, so
+# test.sh installs these in CI only; elsewhere that test skips unless they are there.
+CI_TEST_PACKAGES=(network-manager network-manager-pptp network-manager-l2tp)

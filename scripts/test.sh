@@ -5,7 +5,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$root/scripts/deps.sh"
-install_deps "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+packages=("${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}")
+if [ "${CI:-}" = "true" ]; then
+    packages+=("${CI_TEST_PACKAGES[@]}")
+fi
+install_deps "${packages[@]}"
 
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON
 cmake --build "$root/build" -j2

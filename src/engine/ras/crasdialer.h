@@ -21,7 +21,8 @@ enum RasDialerCode : quint32 {
 extern std::atomic<quint32> dialError;
 extern std::atomic<quint32> dialExtendedError;
 
-// Dial notification; the backends call it on a thread of their own. Keeps the first error only.
+// Dial notification; the backends call it on a thread of their own or from the message pump. Keeps the
+// first error only.
 void onRasDialEvent(RasHandle connection, std::uint32_t message, std::uint32_t state, std::uint32_t error,
                     std::uint32_t extendedError);
 

@@ -9,7 +9,7 @@
 // Handle of one connection or dial in progress; 0 means none.
 using RasHandle = std::uintptr_t;
 
-// Progress of a dial (the RasDialFunc1 shape). Called on a thread of the backend's own.
+// Progress of a dial (the RasDialFunc1 shape). Called on a thread of the backend's own, or from pumpOneMessage.
 using RasDialCallback = void (*)(RasHandle connection, std::uint32_t message, std::uint32_t state,
                                  std::uint32_t error, std::uint32_t extendedError);
 
@@ -154,7 +154,7 @@ public:
                                          bool clear) = 0;
     virtual std::uint32_t deleteEntry(const char16_t *entryName) = 0;
     // Starts dialling and returns at once; handle (0 on entry) receives the connection. Progress and
-    // errors then reach callback on another thread and connectStatus. Non-zero: the dial did not start.
+    // errors then reach callback and connectStatus. Non-zero: the dial did not start.
     virtual std::uint32_t dial(const RasDialParams &params, RasDialCallback callback, RasHandle &handle) = 0;
     // Writes the connection's current state into status.state; on failure status is left as it was.
     virtual std::uint32_t connectStatus(RasHandle connection, RasConnStatus &status) = 0;

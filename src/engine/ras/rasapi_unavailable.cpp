@@ -1,7 +1,7 @@
-// Remote access on systems without the Windows RAS library: a phonebook kept in memory, and a
-// dial that always fails with a plain explanation, so the client says so instead of pretending.
+// Remote access on systems with neither the Windows RAS library nor NetworkManager: a phonebook kept in
+// memory, and a dial that always fails with a plain explanation, so the client says so instead of pretending.
 
-#include "engine/ras/rasapi.h"
+#include "engine/ras/rasapi_unix.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -131,7 +131,7 @@ private:
 
 } // namespace
 
-RasApi *createPlatformRasApi()
+RasApi *createUnavailableRasApi()
 {
     return new UnavailableRasApi;
 }

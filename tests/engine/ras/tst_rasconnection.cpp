@@ -19,7 +19,6 @@ public:
     int errorAtPump = 0;
     u32 error = 691, extended = 0, dialResult = 0, setEntryResult = 0, hangUpResult = 0;
     QStringList active, calls; // entry names of the active connections; the calls made
-    std::function<void(int pump)> onPump = [](int) {}; // runs inside the pump, as a window message would
     bool exists = false; // the one phonebook entry
     RasEntry stored;
 
@@ -68,7 +67,6 @@ public:
     {
         if (++pumps == errorAtPump)
             std::thread([this] { callback(101, RasDialEventMessage, RasStateOpenPort, error, extended); }).join();
-        onPump(pumps);
         QCoreApplication::processEvents();
     }
     void sleep(u32) override {}
@@ -82,14 +80,12 @@ private:
     int pumps = 0, polls = 0;
 };
 
-const QString kStart = "------------ PPTP Start ------------", kStop = "------------ PPTP Stop ------------";
 const QString kDial = "Dial Orvi vpn.example.test bob pw ", kConnected = "Connect to remote server successfully!";
 
-// A window over the scripted service (or the platform's), with one PPTP profile in its list.
+// A window over the scripted service, with one PPTP profile in its list.
 struct Client
 {
-    explicit Client(bool scripted = true) : t("enable-dns-protection=true", { profile }, {}, scripted ? &api : nullptr) {}
-    QPushButton *button() const { return t.get<QPushButton>("ConnectButton"); }
+    Client() : t("enable-dns-protection=true", { profile }, {}, &api) {}
     QStringList log() const // oldest first, without time stamps
     {
         QStringList lines = t.log().split('\n');
@@ -158,56 +154,6 @@ private slots:
         QTEST(c.api.calls.filter(QRegularExpression("^(Delete|SetCred|Dial|Error|HangUp)|^SetEntry.*enc=3")), "calls");
         c.t.w->disconnectRas();
         QTEST(c.log(), "log");
-    }
-
-    void controller_data()
-    {
-        QTest::addColumn<bool>("scripted");
-        QTest::addColumn<QString>("action"); // at the second pump of the dial, or "error" at the first
-        QTest::addColumn<QStringList>("log");
-        const QString giveUp = "The connection failed 3 times in a row; no further attempt is made. "
-                               "Press Connect to try again.";
-        const auto failing = [&giveUp](const QString &e) {
-            return QStringList{ kStart, e, kStop, e, kStart, e, kStop, e, kStart, e, kStop, e, giveUp };
-        };
-        const QStringList interrupted = { kStart, "Opening the port...", kStop };
-        QTest::newRow("PPTP connects") << true << QString() << QStringList{ kStart, kConnected };
-        QTest::newRow("Connect pressed during the dial") << true << "Connect" << interrupted;
-        QTest::newRow("Quit during the dial") << true << "Quit" << interrupted; // and no new attempt
-
-        QTest::newRow("dial error") << true << "error" << failing("RAS error 691.");
-        if (ORVI_RAS_STANDIN)
-            QTest::newRow("no RAS on this system")
-                << false << "error" << failing("PPTP and L2TP dialling is not available on this system.");
-    }
-    void controller()
-    {
-        QFETCH(bool, scripted);
-        QFETCH(QString, action);
-        QFETCH(QStringList, log);
-        Client c(scripted);
-        c.api.states = { action.isEmpty() ? RasStateConnected : 0u, 0u, RasStateConnected };
-        c.api.errorAtPump = action == "error" ? 1 : 0;
-        c.api.onPump = [&](int pump) {
-            if (pump == 2 && action == "Connect")
-                c.button()->click();
-            if (pump == 2 && action == "Quit")
-                c.t.w->systemTrayMenu()->actions().last()->trigger();
-        };
-        auto *list = c.t.w->findChild<QListView *>("VpnInfoListBox");
-        list->setCurrentIndex(list->model()->index(0, 0));
-        c.t.w->onSelectVpnInfo();
-        c.button()->click();
-        QTRY_COMPARE(c.log(), log);
-        if (c.button()->text() == "Connected")
-            c.t.w->onDisconnect();
-        bool later = false; // lets every timer that is already due run (a new attempt is due after 1 ms)
-        QTimer::singleShot(100, [&later] { later = true; });
-        QTRY_VERIFY(later);
-        QCOMPARE(c.log(), log);
-        QCOMPARE(c.api.calls.contains("HangUp 101") && !c.api.exists, scripted);
-        if (action != "Quit")
-            QCOMPARE(c.button()->text(), "Connect");
     }
 };
 
