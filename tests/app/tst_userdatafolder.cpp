@@ -13,7 +13,7 @@ class TestUserDataFolder : public QObject
     QString dataFolder() const { return path("data/Orvi Dudaru"); }
 
     // Everything the client may touch lies in the sandbox: home, data, runtime folder and working directory.
-    // driver: a QT_QPA_GENERIC_PLUGINS value that drives the window, as tests/support/uidriver does.
+    // driver: a QT_QPA_GENERIC_PLUGINS value that drives the window (tests/support/uidriver).
     void start(QProcess &client, const QStringList &arguments, const QString &driver = QString())
     {
         for (const char *folder : { "home", "runtime", "work", "bin" })
@@ -44,18 +44,23 @@ private slots:
         QTest::newRow("installed: data folder, system OpenVPN linked") << true << QByteArray();
         QTest::newRow("installed: the user's own openvpn.exe kept") << true << QByteArray("#!/bin/sh\n# mine\n");
     }
+    // Launch at logon is applied in each, and brings the client back the way it was started, in the same folder.
     void filesStayWhereTheClientWasStarted()
     {
         QFETCH(bool, userData); QFETCH(QByteArray, ownOpenVpn);
         if (!ownOpenVpn.isEmpty())
             QVERIFY(QDir().mkpath(dataFolder()) && sandbox->writeScript("data/Orvi Dudaru/openvpn.exe", ownOpenVpn));
         QProcess client;
-        start(client, userData ? QStringList{ "--user-data" } : QStringList());
-        const QString used = userData ? dataFolder() : path("work");
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(used + "/shared_config.ini"), 15000);
+        const QStringList option = userData ? QStringList{ "--user-data" } : QStringList();
+        start(client, option, "orviuidriver:logon");
+        const QString used = userData ? dataFolder() : path("work"), logon = path("home/.config/autostart/Orvi.desktop");
+        QTRY_VERIFY_WITH_TIMEOUT(TempWorkDir::readFile(logon).endsWith("X-GNOME-Autostart-enabled=true\n"), 15000);
         client.terminate();
-        QVERIFY(client.waitForFinished(10000));
-        QVERIFY(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0);
+        QVERIFY(client.waitForFinished(10000) && client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0);
+        const QString entry = TempWorkDir::readFile(logon);
+        QCOMPARE(QProcess::splitCommand(entry.section("\nExec=", 1).section('\n', 0, 0)), QStringList(ORVI_EXECUTABLE) + option);
+        QCOMPARE(entry.section("\nPath=", 1).section('\n', 0, 0), used);
+        QVERIFY(QFile::exists(used + "/shared_config.ini"));
 
         if (!userData) {
             QVERIFY(!QFile::exists(path("data")) && !QFileInfo(used + "/openvpn.exe").isSymLink());
@@ -72,28 +77,11 @@ private slots:
         }
     }
 
-    // Launch at logon, applied in a client started with the option, brings it back with the option.
-    void logonEntryCarriesTheOption()
-    {
-        QProcess client;
-        start(client, { "--user-data" }, "orviuidriver:logon");
-        const QString entry = path("home/.config/autostart/Orvi.desktop");
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entry), 15000);
-        QTRY_VERIFY(TempWorkDir::readFile(entry).contains("\nX-GNOME-Autostart-enabled=true\n"));
-        const QString text = TempWorkDir::readFile(entry);
-        QCOMPARE(QProcess::splitCommand(text.section("\nExec=", 1).section('\n', 0, 0)),
-                 QStringList({ ORVI_EXECUTABLE, "--user-data" }));
-        QCOMPARE(text.section("\nPath=", 1).section('\n', 0, 0), dataFolder());
-        client.terminate();
-        QVERIFY(client.waitForFinished(10000));
-    }
-
     void answeredWithoutTouchingAnything_data()
     {
         QTest::addColumn<QStringList>("arguments"); QTest::addColumn<QString>("answer"); // a pattern
         QTest::newRow("--version") << QStringList{ "--version" } << "^Orvi Dudaru 1\\.0\\.0\n$";
-        QTest::newRow("--version with --user-data") << QStringList{ "--user-data", "--version" }
-                                                    << "^Orvi Dudaru 1\\.0\\.0\n$";
+        QTest::newRow("--version with --user-data") << QStringList{ "--user-data", "--version" } << "^Orvi Dudaru 1\\.0\\.0\n$";
         QTest::newRow("--help") << QStringList{ "--help" } << "^Usage: \\S*orvi-dudaru \\[options\\]\n(.|\n)*\n  --user-data ";
     }
     void answeredWithoutTouchingAnything()

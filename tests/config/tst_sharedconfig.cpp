@@ -57,17 +57,13 @@ private slots:
             QTest::newRow(name) << section << QString(expected);
         };
         row("interval 499 raised", "check-vpn-interval=499", "interval=500;");
-        row("interval 500 kept", "check-vpn-interval=500", "interval=500;");
-        row("interval -5 read signed", "check-vpn-interval=-5", "interval=4294967291;");
 
         const QByteArray own("preferred-dns-server=1.2.3.4\nalternative-dns-server=5.6.7.8\n");
         row("dns protection off drops own servers", "dns-server=2\n" + own, "dns=0  ;");
-        row("dns Google drops own servers", "enable-dns-protection=true\ndns-server=1\n" + own, "dns=1  ;");
         row("dns own servers kept", "enable-dns-protection=true\ndns-server=2\n" + own, "dns=2 1.2.3.4 5.6.7.8;");
 
         row("profiles stop at the first gap",
             "vpn-server-info-1=2, k, s, u, p, QUJD, First\nvpn-server-info-3=1, , s, u, p, , Third", "profiles=First;");
-        row("profiles numbered from 1", "vpn-server-info-2=1, , s, u, p, , Second", "profiles=;");
         row("bad profiles skipped", "vpn-server-info-1=1, k, s, u, p, Six\nvpn-server-info-2=1, k, s, u, p, , 8, x\n"
             "vpn-server-info-3=3, k, s, u, p, , Three\nvpn-server-info-4=plain\n"
             "vpn-server-info-5=1, , s, u, p, , Fifth", "profiles=Fifth;");
@@ -114,21 +110,16 @@ private slots:
         QCOMPARE(QFile::permissions(path()), folder); // only files are tightened
     }
 
+    // The real executable writes the entry from its Settings tab (tst_userdatafolder); here: quoting and removal.
     void launchAtLogon()
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir->path()));
         const QString entry = dir->filePath("autostart/Orvi.desktop");
-        const auto exec = [&] {
-            const QString text = TempWorkDir::readFile(entry);
-            return QProcess::splitCommand(text.section("\nExec=", 1).section('\n', 0, 0));
-        };
-        setLaunchOnSystemStartup(true);
-        QCOMPARE(exec(), QStringList{ QCoreApplication::applicationFilePath() });
-        // A client started with arguments (the installed one's --user-data) comes back with them.
         setLaunchArguments({ "--user-data", "two words" });
         setLaunchOnSystemStartup(true);
         setLaunchArguments({});
-        QCOMPARE(exec(), QStringList({ QCoreApplication::applicationFilePath(), "--user-data", "two words" }));
+        const QString exec = QString(TempWorkDir::readFile(entry)).section("\nExec=", 1).section('\n', 0, 0);
+        QCOMPARE(QProcess::splitCommand(exec), QStringList({ QCoreApplication::applicationFilePath(), "--user-data", "two words" }));
         setLaunchOnSystemStartup(false);
         QVERIFY(!QFile::exists(entry));
         setLaunchOnSystemStartup(false); // nothing to remove: harmless

@@ -89,8 +89,6 @@ private slots:
                                                  << QStringList{leftOut.arg(""), leftOut.arg("1.1.1.1 --up /tmp/x")};
         QTest::newRow("script named by the environment, systemd-resolved") << int(GoogleDns) << QStringList{"", ""}
             << QStringList{"$", "run/systemd/resolve/"} << o + "8.8.8.8" + o + "8.8.4.4" + route + scripts.arg("record") << QStringList();
-        QTest::newRow("script named by the environment, no helper") << int(GoogleDns) << QStringList{"", ""} << QStringList{"$"}
-            << o + "8.8.8.8" + o + "8.8.4.4" + scripts.arg("record") << QStringList();
     }
 
     void commandLine()
@@ -140,9 +138,8 @@ private slots:
 
         using L = QByteArrayList; using E = QStringList;
         const QString error = QStringLiteral("Connection Error - ");
-        const E reset{"1", "1", "1", "1", error + "Connection reset!", kStop, "0", "0"}, ones{"1", "1", "1"};
+        const E reset{"1", "1", "1", "1", error + "Connection reset!", kStop, "0", "0"};
         QTest::newRow("three refused chunks") << L(3, kRefused) << "" << reset;
-        QTest::newRow("two refused chunks do nothing") << L(2, kRefused) << "" << ones;
         QTest::newRow("AUTH_FAILED stops at once") << L{kAuthFailed} << "" << E{"1", "1", error + "Authorization failed!", kStop, "0", "0"};
         QTest::newRow("process restarting while connected") << L{kCompleted, "SIGUSR1, process restarting"} << "" << E{"1", "2", "2"};
         QTest::newRow("exit while connected") << L{kCompleted} << "exit 0" << E{"1", "2", "0", "0"};

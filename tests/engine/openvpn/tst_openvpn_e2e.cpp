@@ -1,14 +1,8 @@
-#include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
-#include "mainwindow/mainwindow.h"
-#include "support/tempworkdir.h"
+#include "support/testwindow.h"
 
-#include <QListView>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
-
-#include <memory>
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -65,29 +59,23 @@ private slots:
         // The window with one OpenVPN profile and the real OpenVPN as its "openvpn.exe".
         const QByteArray profile = "client\ndev tun\nproto udp4\nremote 127.0.0.1 " + port + "\nnobind\nauth-user-pass\n"
             "remote-cert-tls server\nwritepid client.pid\nverb 3\n<ca>\n" + TempWorkDir::readFile("server.crt") + "</ca>\n";
-        TempWorkDir wd;
+        TestWindow t(helper >= 0 ? "enable-dns-protection=true\ndns-server=1" : "",
+                     { { OpenVPN, "loopback", "127.0.0.1", "alice", "wrong horse", profile.toBase64(), "" } });
         QVERIFY(QFile::link(openvpn, QStringLiteral("openvpn.exe")));
-        QVERIFY(QDir(wd.path()).mkpath(helper != 0 ? "run/systemd/resolve" : ".")); // with protection off a helper is at hand
-        SharedConfig cfg(wd.filePath(QStringLiteral("shared_config.ini")));
-        cfg.enableDnsProtection = helper >= 0;
-        cfg.dnsServer = GoogleDns;
-        cfg.serverInfoList.append({OpenVPN, "loopback", "127.0.0.1", "alice", "wrong horse", profile.toBase64(), ""});
-        auto w = std::make_unique<MainWindow>(nullptr, &cfg);
-        w->openVpnProcess()->setDnsHelperRoot(wd.path());
-        auto *list = w->findChild<QListView *>("VpnInfoListBox");
-        auto *button = w->findChild<QPushButton *>("ConnectButton");
-        list->setCurrentIndex(list->model()->index(0, 0));
-        emit list->clicked(list->currentIndex());
+        QVERIFY(QDir().mkpath(helper != 0 ? "run/systemd/resolve" : ".")); // with protection off a helper is at hand
+        t.w->openVpnProcess()->setDnsHelperRoot(t.wd.path());
+        t.w->show();
+        auto *button = t.get<QPushButton>("ConnectButton");
+        t.clickRow("VpnInfoListBox", 0);
 
         if (helper < 0) {
             button->click();
-            QTRY_VERIFY_WITH_TIMEOUT(w->findChild<QPlainTextEdit *>("VpnLogEditBox")->toPlainText().contains(
-                                         "Connection Error - Authorization failed!"), 30000);
-            QCOMPARE(w->currentConnectionState(), int(Disconnected));
+            QTRY_VERIFY_WITH_TIMEOUT(t.log().contains("Connection Error - Authorization failed!"), 30000);
+            QCOMPARE(t.w->currentConnectionState(), int(Disconnected));
         }
-        cfg.serverInfoList[0].password = QStringLiteral("correct horse");
+        t.cfg->serverInfoList[0].password = QStringLiteral("correct horse");
         button->click();
-        QTRY_COMPARE_WITH_TIMEOUT(w->currentConnectionState(), int(Connected), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(t.w->currentConnectionState(), int(Connected), 30000);
 
         // OpenVPN hands the servers to the helper on up, and runs it again on down while its device still exists.
         const QByteArray console = TempWorkDir::readFile("openvpn_console.txt");
@@ -100,8 +88,8 @@ private slots:
 
         const pid_t client = pid_t(TempWorkDir::readFile("client.pid").trimmed().toLongLong());
         if (quit) {
-            w->onQuit();
-            w.reset(); // the client ends once OpenVPN has
+            t.w->onQuit();
+            t.w.reset(); // the client ends once OpenVPN has
         } else {
             button->click(); // Disconnect
             QTRY_VERIFY(::kill(client, 0) != 0);
