@@ -29,7 +29,6 @@ const QString kUpdatable = "ret = self.SettingsAddConnection(args[0])\n"
 const QString kActivate = R"(from gi.repository import GLib
 self.count = getattr(self, 'count', 0) + 1
 ac = objects[self.AddActiveConnection([], args[0], args[2], 'orvi%d' % self.count, dbus.UInt32(1))]
-ac.AddProperties('org.freedesktop.NetworkManager.VPN.Connection', {'VpnState': dbus.UInt32(0), 'Banner': ''})
 def step(ac=ac, steps=%1):
     if steps and ac.path in objects:
         ac.EmitSignal('org.freedesktop.NetworkManager.VPN.Connection', 'VpnStateChanged', 'uu', steps.pop(0))
@@ -77,12 +76,11 @@ struct NetworkManager
         QStringList lines;
         for (const QDBusMessage &reply : { call(path, interface, "GetSettings"), call(path, interface, "GetSecrets", { "vpn" }) }) {
             for (const auto &[setting, keys] : qdbus_cast<QMap<QString, QVariantMap>>(reply.arguments().value(0)).asKeyValueRange()) {
-                for (const auto &[key, value] : keys.asKeyValueRange()) {
-                    if (key != "uuid")
-                        lines << setting + '.' + key + '=' + text(value);
-                }
+                for (const auto &[key, value] : keys.asKeyValueRange())
+                    lines << setting + '.' + key + '=' + text(value);
             }
         }
+        lines.removeIf([](const QString &line) { return line.startsWith("connection.uuid="); }); // the backend's own affair
         lines.sort();
         return lines;
     }
@@ -91,13 +89,12 @@ struct NetworkManager
     {
         if (value.userType() != qMetaTypeId<QDBusArgument>())
             return value.userType() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString();
-        const auto argument = value.value<QDBusArgument>();
         QStringList parts;
-        if (argument.currentSignature() == "au") {
-            for (uint address : qdbus_cast<QList<uint>>(argument))
+        if (value.value<QDBusArgument>().currentSignature() == "au") {
+            for (uint address : qdbus_cast<QList<uint>>(value))
                 parts << QHostAddress(qFromBigEndian(address)).toString();
         } else {
-            for (const auto &[key, item] : qdbus_cast<QMap<QString, QString>>(argument).asKeyValueRange())
+            for (const auto &[key, item] : qdbus_cast<QMap<QString, QString>>(value).asKeyValueRange())
                 parts << key + '=' + item;
         }
         return parts.join(',');
@@ -136,8 +133,6 @@ private slots:
     // A PPTP or L2TP profile through the window, its dialer and the NetworkManager backend, against the mock.
     void dial_data()
     {
-        if (QProcess::execute("/usr/bin/python3", { "-c", "import dbusmock" }) != 0)
-            QSKIP("python3-dbusmock is not installed for /usr/bin/python3");
         QTest::addColumn<int>("protocol");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QByteArray>("dns");   // the DNS settings of the configuration file
