@@ -1,30 +1,23 @@
 #pragma once
 
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
 // A dbus-daemon of the test's own, exported as the system bus (DBUS_SYSTEM_BUS_ADDRESS) while the object lives.
-// With systemPolicy it runs on the system bus's configuration and policies, else on the session bus's, where
-// anyone may own any name.
+// It runs on the session bus's policies, where anyone may own any name.
 class PrivateBus
 {
 public:
-    explicit PrivateBus(bool systemPolicy = false);
+    PrivateBus();
     ~PrivateBus();
-
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
-
-    bool isRunning() const { return !address.isEmpty(); }
 
     // Starts a process that is killed with the test, also when the test crashes.
     static void startChild(QProcess &process, const QString &program, const QStringList &arguments);
 
-    QString address;
+    QString address; // empty when the daemon did not start
 
 private:
-    QTemporaryDir dir;
+    QTemporaryDir dir; // a socket file, not an abstract one, so a network namespace reaches it too
     QProcess daemon;
     QByteArray previousAddress;
 };
