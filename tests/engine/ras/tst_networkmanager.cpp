@@ -219,8 +219,8 @@ private slots:
                 (action == "Quit" ? t.w->systemTrayMenu()->actions().last() : t.w->systemTrayMenu()->actions().first())->trigger();
         };
         QTimer during; // acts from inside the dial's message pump once NetworkManager holds the stalled dial
-        connect(&during, &QTimer::timeout, [&] {
-            if (walk == kStalled && nm.active().size() == 1)
+        connect(&during, &QTimer::timeout, [&] { // and the dial has logged its first state, which it does at once
+            if (walk == kStalled && nm.active().size() == 1 && t.log().contains("Opening the port..."))
                 act();
         });
         during.start(10);
