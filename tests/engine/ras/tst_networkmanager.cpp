@@ -187,15 +187,9 @@ private slots:
     }
     void dial()
     {
-        QFETCH(int, protocol);
-        QFETCH(QString, key);
-        QFETCH(QByteArray, dns);
-        QFETCH(QString, walk);
-        QFETCH(QString, plugins);
-        QFETCH(bool, leftover);
-        QFETCH(QString, action);
-        QFETCH(QStringList, settings);
-        QFETCH(QStringList, log);
+        QFETCH(int, protocol); QFETCH(QString, key); QFETCH(QByteArray, dns); QFETCH(QString, walk);
+        QFETCH(QString, plugins); QFETCH(bool, leftover); QFETCH(QString, action);
+        QFETCH(QStringList, settings); QFETCH(QStringList, log);
 
         NetworkManager nm;
         QVERIFY(nm.bus.isConnected() && (walk.isEmpty() || nm.start(walk)));
