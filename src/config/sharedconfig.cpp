@@ -129,12 +129,11 @@ bool SharedConfig::save()
         s.setValue(profileKey(i + 1), itemsFromProfile(serverInfoList.at(i)));
 
     s.endGroup();
-    // A new file must never exist readable by others, not even for a moment.
-    if (!QFile::exists(path)) {
-        QFile created(path);
-        openOwnerOnly(created, QIODevice::WriteOnly);
+    {
+        // A new file must never exist readable by others, not even for a moment; an older one is tightened.
+        QFile file(path);
+        openOwnerOnly(file, QIODevice::Append);
     }
-    restrictToOwner(path);
     s.sync();
 
     // A FormatError only says the old file was not valid INI; the new one was still written.
