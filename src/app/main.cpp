@@ -2,7 +2,7 @@
 #include "app/termination.h"
 #include "app/userdatafolder.h"
 #include "config/sharedconfig.h"
-#include "engine/openvpn/cvpnproc.h"
+#include "engine/platformengines.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
         exit(0);
     }
     qDebug("Application started successfully.");
-    // A client that died left its credential file; this start holds the marker, so no other owns one.
-    CVpnProc::removeLeftoverCredentialFiles();
+    // A client that died left its credential and key files; this start holds the marker, so no other owns one.
+    removeLeftoverSecretFiles();
     catchTerminationRequests();
 
     int exitCode = 0;

@@ -144,6 +144,23 @@ bool SharedConfig::save()
     return true;
 }
 
+QStringList protectionDnsServers(const SharedConfig &config)
+{
+    if (!config.enableDnsProtection)
+        return {};
+    switch (config.dnsServer) {
+    case OpenDns:
+        return { QStringLiteral("208.67.222.222"), QStringLiteral("208.67.220.220") };
+    case GoogleDns:
+        return { QStringLiteral("8.8.8.8"), QStringLiteral("8.8.4.4") };
+    case OwnServers:
+        return config.alternativeDnsServer.isEmpty() ? QStringList{ config.preferredDnsServer }
+                                                     : QStringList{ config.preferredDnsServer, config.alternativeDnsServer };
+    default:
+        return {};
+    }
+}
+
 void setLaunchArguments(const QStringList &arguments)
 {
     launchArgumentList() = arguments;

@@ -52,5 +52,9 @@ void setLaunchOnSystemStartup(bool enable);
 void setLaunchArguments(const QStringList &arguments);
 const QStringList &launchArguments();
 
+// The DNS servers a new tunnel hands to the system: those of the chosen set while protection is on, else none.
+// Own servers as typed; an empty alternative is left out.
+QStringList protectionDnsServers(const SharedConfig &config);
+
 // Bytes of a stored OpenVPN configuration.
 QByteArray decodeBase64(const QString &text);

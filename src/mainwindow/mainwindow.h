@@ -10,6 +10,8 @@
 
 class CRasDialer;
 class CVpnProc;
+class OpenVpnEngine;
+class OpenVpnEngines;
 class QAction;
 class QCloseEvent;
 class QEvent;
@@ -50,6 +52,7 @@ public:
     QSystemTrayIcon *systemTrayIcon() const { return trayIcon; }
     QMenu *systemTrayMenu() const { return trayMenu; }
     CVpnProc *openVpnProcess() const { return vpnProc; }
+    OpenVpnEngines *openVpnEngineChoice() const { return openVpnEngines; }
 
     // --- shell and tray ---
     void createTrayIcon();
@@ -139,6 +142,9 @@ private:
     QTimer *statusCheckTimer = nullptr;
     QString startupLocalAddress;
     CVpnProc *vpnProc = nullptr;
+    // The ways OpenVPN can run here, and the one that runs the attempt being made or held.
+    OpenVpnEngines *openVpnEngines = nullptr;
+    OpenVpnEngine *openVpn = nullptr;
     // Consecutive starts that failed without reaching Connected.
     int failedAttempts = 0;
     // The next onConnect is a repeat, not a press of the button.

@@ -2,7 +2,8 @@
 
 #include "config/ownerfile.h"
 #include "config/sharedconfig.h"
-#include "engine/openvpn/cvpnproc.h"
+#include "engine/openvpn/openvpnengine.h"
+#include "engine/openvpn/openvpnengines.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
@@ -29,12 +30,6 @@ const quint32 kInternetCheckThresholdMs = 10000;
 const int kCredentialBytes = 49;
 // Failed starts in a row, without reaching Connected, before the client stops repeating them.
 const int kMaxFailedAttempts = 3;
-
-void copyToBuffer(char *buffer, int size, const QByteArray &bytes)
-{
-    std::memset(buffer, 0, static_cast<size_t>(size));
-    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(qMin(bytes.size(), size - 1)));
-}
 
 // Why a credential cannot go into the credential file, or an empty text when it can.
 QString credentialProblem(const QString &value, const QString &what)
@@ -202,9 +197,6 @@ void MainWindow::onConnect()
     refreshConnectionUi();
 
     if (info.protocol == OpenVPN) {
-        std::memset(&vpnProc->attempt, 0, sizeof vpnProc->attempt);
-        qstrncpy(vpnProc->attempt.consoleLogName, "openvpn_console.txt", sizeof vpnProc->attempt.consoleLogName);
-
         QString problem = credentialProblem(info.userName, tr("user name"));
         if (problem.isEmpty())
             problem = credentialProblem(info.password, tr("password"));
@@ -212,8 +204,8 @@ void MainWindow::onConnect()
             refuseStart(tr("OpenVPN was not started: %1.").arg(problem));
             return;
         }
-        copyToBuffer(vpnProc->userNameBuffer, sizeof vpnProc->userNameBuffer, info.userName.toUtf8());
-        copyToBuffer(vpnProc->passwordBuffer, sizeof vpnProc->passwordBuffer, info.password.toUtf8());
+        openVpn = openVpnEngines->choose();
+        openVpn->prepare(info.userName.toUtf8(), info.password.toUtf8());
 
         const QByteArray configBytes = decodeBase64(info.ovpnConfig);
         // It may hold an inline private key or a tls-auth key.
@@ -227,7 +219,7 @@ void MainWindow::onConnect()
         configFile.close();
 
         appendLog(QLatin1String(kOpenVpnStart), true);
-        const int result = vpnProc->startOpenVpn();
+        const int result = openVpn->start();
         if (result == 0) {
             refreshConnectionUi();
             return;
@@ -266,7 +258,7 @@ void MainWindow::disconnectVpn(bool reconnect)
     if (activeProtocol != OpenVPN) {
         disconnectRas();
     } else {
-        vpnProc->stopOpenVpn(true);
+        openVpn->stop(true);
         appendLog(QLatin1String(kOpenVpnStop), true);
     }
     userDisconnecting = quitting;

@@ -3,6 +3,8 @@
 #include "app/singleinstance.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
+#include "engine/openvpn/openvpnengine.h"
+#include "engine/openvpn/openvpnengines.h"
 #include "engine/ras/rasapi.h"
 #include "network/networkendpoints.h"
 #include "ui_mainwindow.h"
@@ -104,6 +106,8 @@ MainWindow::MainWindow(QWidget *parent, SharedConfig *config, RasApi *backend)
     startupLocalAddress = firstLocalIPv4Address();
     createRasDialer();
     vpnProc = new CVpnProc(this, this, cfg);
+    openVpnEngines = new OpenVpnEngines(*vpnProc, *this, *cfg);
+    openVpn = openVpnEngines->choose();
     checkInternetConnection();
 }
 
@@ -117,6 +121,9 @@ MainWindow::~MainWindow()
     uniqueInstanceTimer->stop();
     delete uniqueInstanceTimer;
     uniqueInstanceTimer = nullptr;
+    delete openVpnEngines;
+    openVpnEngines = nullptr;
+    openVpn = nullptr;
     delete vpnProc;
     vpnProc = nullptr;
     releaseRas();
@@ -205,8 +212,8 @@ void MainWindow::onQuit()
 {
     quitting = true;
     userDisconnecting = true;
-    if (vpnProc)
-        vpnProc->stopOpenVpn(true);
+    if (openVpn)
+        openVpn->stop(true);
     releaseRas();
     // OpenVPN may take a few seconds more to restore the resolvers; the client is gone from view meanwhile.
     hide();

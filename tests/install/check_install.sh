@@ -10,6 +10,7 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 sizes="16 22 24 32 48 64 128 256"
 expected=$( {
     echo ./usr/bin/orvi-dudaru
+    echo ./usr/libexec/orvi-dudaru/orvi-dudaru-openvpn-import
     echo ./usr/share/applications/$id.desktop
     echo ./usr/share/metainfo/$id.metainfo.xml
     for size in $sizes; do echo ./usr/share/icons/hicolor/${size}x$size/apps/$id.png; done

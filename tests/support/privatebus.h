@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 
 // A dbus-daemon of the test's own, exported as the system bus (DBUS_SYSTEM_BUS_ADDRESS) while the object lives.
-// It runs on the session bus's policies, where anyone may own any name.
+// Anyone may connect to it, own any name and call anything.
 class PrivateBus
 {
 public:
@@ -13,6 +13,8 @@ public:
 
     // Starts a process that is killed with the test, also when the test crashes.
     static void startChild(QProcess &process, const QString &program, const QStringList &arguments);
+
+    QString socketPath() const;
 
     QString address; // empty when the daemon did not start
 

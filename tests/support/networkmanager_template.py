@@ -1,0 +1,84 @@
+'''NetworkManager for python3-dbusmock: its stock template, with what the real service has and the stock one lacks.
+
+- AddAndActivateConnection2: adds the connection and activates it at once; the call is kept in the call log with
+  its options. A VPN connection then walks the states of the parameter "walk", a list of [state, reason], one
+  every 10 ms after 150 ms; one that ends failed or disconnected is removed, as NetworkManager removes a volatile
+  connection.
+- DeactivateConnection takes a volatile connection away with its activation.
+- The calls that change something answer "delay" seconds late, as a busy service or a permission check would.
+- An agent manager that takes registrations.
+'''
+
+import time
+
+import dbus
+from gi.repository import GLib
+
+import dbusmock
+from dbusmock.templates.networkmanager import *  # noqa: F401,F403 the stock objects and their methods
+from dbusmock.templates import networkmanager as stock
+
+BUS_NAME = stock.BUS_NAME
+MAIN_OBJ = stock.MAIN_OBJ
+SYSTEM_BUS = True
+IS_OBJECT_MANAGER = True
+
+VPN_IFACE = 'org.freedesktop.NetworkManager.VPN.Connection'
+AGENT_MANAGER_OBJ = '/org/freedesktop/NetworkManager/AgentManager'
+
+
+def remove_volatile(active_path):
+    '''Takes an activation away with its connection.'''
+    if active_path not in dbusmock.get_object(stock.MANAGER_OBJ).Get(stock.MANAGER_IFACE, 'ActiveConnections'):
+        return
+    connection = dbusmock.get_object(active_path).Get(stock.ACTIVE_CONNECTION_IFACE, 'Connection')
+    stock.deactivate_connection(dbusmock.get_object(stock.MANAGER_OBJ), active_path)
+    if connection in dbusmock.get_object(stock.SETTINGS_OBJ).Get(stock.SETTINGS_IFACE, 'Connections'):
+        dbusmock.get_object(connection).ConnectionDelete(dbusmock.get_object(connection))
+
+
+def add_and_activate2(self, settings, _device, _specific_object, _options):
+    time.sleep(self.delay)
+    self.count = getattr(self, 'count', 0) + 1
+    connection = self.SettingsAddConnection(settings)
+    active = self.AddActiveConnection([], connection, '/', f'orvi{self.count}', dbus.UInt32(1))
+    steps = [tuple(step) for step in self.walk]
+
+    def step():
+        if active not in self.Get(stock.MANAGER_IFACE, 'ActiveConnections'):
+            return False
+        state, reason = steps.pop(0)
+        dbusmock.get_object(active).EmitSignal(VPN_IFACE, 'VpnStateChanged', 'uu', [state, reason])
+        if not steps and state in (6, 7):
+            remove_volatile(active)
+        return bool(steps)
+
+    if steps:
+        GLib.timeout_add(150, lambda: GLib.timeout_add(10, step) and False)
+    return (connection, active, {})
+
+
+def deactivate(self, active):
+    time.sleep(self.delay)
+    remove_volatile(active)
+
+
+def load(mock, parameters):
+    stock.load(mock, parameters)
+    # Without a device the stock deactivation finds no activation to take away.
+    mock.AddEthernetDevice('eth0', 'eth0', 100)
+    manager = dbusmock.get_object(stock.MANAGER_OBJ)
+    manager.walk = parameters.get('walk', [])
+    manager.delay = parameters.get('delay', 0)
+    manager.add_and_activate2 = add_and_activate2
+    manager.deactivate = deactivate
+    manager.AddMethods(stock.MANAGER_IFACE, [
+        ('AddAndActivateConnection2', 'a{sa{sv}}ooa{sv}', 'ooa{sv}',
+         'ret = self.add_and_activate2(self, *args)'),
+        ('DeactivateConnection', 'o', '', 'self.deactivate(self, args[0])'),
+    ])
+    mock.AddObject(AGENT_MANAGER_OBJ, 'org.freedesktop.NetworkManager.AgentManager', {}, [
+        ('Register', 's', '', ''),
+        ('RegisterWithCapabilities', 'su', '', ''),
+        ('Unregister', '', '', ''),
+    ])

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "support/privatebus.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QProcess>
+#include <QStringList>
+
+// NetworkManager on a bus of the test's own: python3-dbusmock's, with what networkmanager_template.py adds.
+struct MockNetworkManager
+{
+    ~MockNetworkManager();
+
+    // walk: the [state, reason] pairs each VPN activation walks, as JSON; delay: seconds each changing call takes.
+    bool start(const QByteArray &walk = "[]", double delay = 0);
+    QDBusMessage call(const QString &path, const QString &interface, const QString &method,
+                      const QVariantList &arguments = {});
+    QList<QDBusObjectPath> active();
+    QList<QDBusObjectPath> connections();
+    // The one connection's settings and VPN secrets as NetworkManager holds them, one "setting.key=value" a line,
+    // sorted; lists comma-separated, a{ss} as key=value, au as dotted addresses.
+    QStringList settings();
+    // The options of the last AddAndActivateConnection2, "key=value" each.
+    QStringList activationOptions();
+
+    PrivateBus privateBus;
+    QDBusConnection bus = QDBusConnection::connectToBus(privateBus.address, "test"); // not connected without it
+    QProcess process;
+};

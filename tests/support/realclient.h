@@ -1,0 +1,27 @@
+#pragma once
+
+#include "config/vpnserverinfo.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+// The real executable in a working folder and runtime folder of its own, as a user starts it: with a
+// configuration file of these [settings] lines and profiles, by default driven to click the first profile and
+// Connect as soon as its window is up (tests/support/uidriver).
+struct RealClient
+{
+    explicit RealClient(const QByteArray &settings = QByteArray(), const QList<VpnServerInfo> &profiles = {});
+    ~RealClient();
+
+    // Starts it, as user when one is named (the test runs as root then); driver "" starts it undriven.
+    void start(const QString &user = QString(), const QString &driver = QStringLiteral("orviuidriver"));
+    // What it printed so far.
+    QByteArray output();
+    QString filePath(const QString &name) const { return dir.filePath(name); }
+    QString runtimePath(const QString &name) const { return runtime.filePath(name); }
+
+    QTemporaryDir dir;     // the working folder
+    QTemporaryDir runtime; // XDG_RUNTIME_DIR
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcess process;
+};
