@@ -1,7 +1,9 @@
 #include "profiletext.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 QString vpnServerInfoText(const VpnServerInfo &info)
 {
@@ -17,9 +19,9 @@ QString vpnServerInfoText(const VpnServerInfo &info)
     }
 }
 
-QString loadOvpnConfigBase64(const QString &path)
+QString loadOvpnConfigBase64(const QString &path, QList<MissingOvpnFile> *missing)
 {
-    // No text mode: the stored configuration must decode to the file's exact bytes.
+    // No text mode: the lines the import leaves alone must decode to the file's exact bytes.
     if (path.isEmpty())
         return QString();
     QFile file(path);
@@ -27,5 +29,6 @@ QString loadOvpnConfigBase64(const QString &path)
         return QString();
     const QByteArray bytes = file.readAll();
     file.close();
-    return QString::fromLatin1(bytes.toBase64());
+    // OpenVPN looks for the files it names in its working folder; the client's is not the configuration's.
+    return QString::fromLatin1(inlineOvpnFiles(bytes, QFileInfo(path).absoluteDir(), missing).toBase64());
 }

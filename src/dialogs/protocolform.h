@@ -3,7 +3,9 @@
 #include "config/vpnserverinfo.h"
 #include "config/profiletext.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QString>
 
 // Both profile forms (the add form of the main window and the edit dialog) list the protocols
@@ -45,12 +47,35 @@ bool profileFieldsFilled(const Form *ui, int index)
     return enabled;
 }
 
+// Tells the user which files the chosen configuration names but that cannot be read: without them it could
+// never connect, so nothing is saved.
+inline void warnMissingOvpnFiles(QWidget *parent, const QList<MissingOvpnFile> &missing)
+{
+    QString files;
+    for (const MissingOvpnFile &file : missing)
+        files += QStringLiteral("\n%1: %2").arg(file.option, file.path);
+    QMessageBox::warning(parent, QCoreApplication::translate("ProtocolForm", "Orvi - Dudaru"),
+                         QCoreApplication::translate("ProtocolForm",
+                             "This configuration names files that cannot be read, so it could never connect. Put "
+                             "each where its option names it and choose the configuration again.\n%1").arg(files));
+}
+
 // Writes the form into info. Fields that do not belong to the chosen protocol keep what info held
 // (nothing, for a new profile), and so does the OpenVPN configuration when no file could be read.
+// False, with info untouched and the user told, when the configuration names files that cannot be read.
 template <typename Form>
-void readProfileFields(const Form *ui, VpnServerInfo &info)
+bool readProfileFields(const Form *ui, VpnServerInfo &info, QWidget *parent)
 {
     const int index = ui->VpnProtocolComboBox->currentIndex();
+    QString config;
+    if (index == OpenVpnIndex) {
+        QList<MissingOvpnFile> missing;
+        config = loadOvpnConfigBase64(ui->OvpnFilePathEditBox->text(), &missing);
+        if (!missing.isEmpty()) {
+            warnMissingOvpnFiles(parent, missing);
+            return false;
+        }
+    }
     if (index == L2tpIndex) {
         info.protocol = L2TP;
         info.sharedKey = ui->KeyEditBox->text();
@@ -60,11 +85,11 @@ void readProfileFields(const Form *ui, VpnServerInfo &info)
         info.serverAddress = ui->ServerAddressEditBox->text();
     } else {
         info.protocol = OpenVPN;
-        const QString config = loadOvpnConfigBase64(ui->OvpnFilePathEditBox->text());
         if (!config.isEmpty())
             info.ovpnConfig = config;
     }
     info.nickname = ui->NickNameEditBox->text();
     info.userName = ui->UserNameEditBox->text();
     info.password = ui->PasswordEditBox->text();
+    return true;
 }

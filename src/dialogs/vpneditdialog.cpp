@@ -65,8 +65,8 @@ void VpnEditDialog::onEnabledEditVpnConnection()
 
 void VpnEditDialog::onUpdateVpnConnection()
 {
-    readProfileFields(ui, editServerInfo);
-    done(QDialog::Accepted);
+    if (readProfileFields(ui, editServerInfo, this))
+        done(QDialog::Accepted);
 }
 
 void VpnEditDialog::onOvpnFileBrowser()

@@ -57,7 +57,8 @@ void MainWindow::onOvpnFileBrowser()
 void MainWindow::onAddVpnConnection()
 {
     VpnServerInfo info;
-    readProfileFields(ui, info);
+    if (!readProfileFields(ui, info, this))
+        return; // the form stays as it is, for the user to mend
 
     cfg->serverInfoList.append(info);
     fillVpnInfoLists();

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <QTcpServer>
 
 using Profiles = QList<VpnServerInfo>;
 Q_DECLARE_METATYPE(VpnServerInfo)
@@ -28,6 +29,8 @@ static bool holds(const TestWindow &t, const Profiles &profiles, bool inFile = t
 class TestProfiles : public QObject
 {
     Q_OBJECT
+    QTemporaryDir bundle; // "my vpn/": key files made by openssl, and each row's client.ovpn
+    QByteArray head = "client\ndev null\nproto tcp-client\nconnect-retry-max 1\nremote 127.0.0.1 ";
 
 private slots:
     void itemText_data()
@@ -138,6 +141,68 @@ private slots:
         QVERIFY(opened && holds(win, { profile(PPTP, "a"), expected, profile(PPTP, "c") }, ok));
         if (ok) // the refreshed lists have no current row until the edit sets it again
             QCOMPARE(win.get<QListView>("VpnInfoDetailListBox")->currentIndex().row(), 1);
+    }
+
+    // Imported through the add form, then connected from the window's folder by the real OpenVPN up to a refused port.
+    void importBundle_data()
+    {
+        if (QStandardPaths::findExecutable("openssl").isEmpty())
+            QSKIP("openssl is not installed");
+        QTcpServer closed; // closed again at once: nothing listens there
+        QVERIFY(QDir(bundle.path()).mkpath("my vpn/keys") && QDir::setCurrent(bundle.filePath("my vpn")) && closed.listen(QHostAddress::LocalHost));
+        head += QByteArray::number(closed.serverPort()) + '\n';
+        QCOMPARE(QProcess::execute("sh", {"-ec", "for n in ca client; do openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+            "-keyout $n.key -out $n.crt -subj /CN=$n; done; openssl pkcs12 -export -in client.crt -inkey client.key -certfile ca.crt -out keys/mine.p12 "
+            "-passout pass:; openssl base64 -in keys/mine.p12 -out mine.b64; { echo '-----BEGIN OpenVPN Static key V1-----'; openssl rand -hex 256; "
+            "echo '-----END OpenVPN Static key V1-----'; } > ta.key"}), 0);
+
+        QTest::addColumn<QByteArray>("ovpn"); // after the head; {dir} is the folder above "my vpn", {name} the bytes of its file
+        QTest::addColumn<QByteArray>("stored"); // after the head; "=": what the .ovpn holds; PKCS#12 in lines as "openssl base64" writes
+        QTest::addColumn<QString>("missing"); // the end of the message box's text; then nothing is stored
+        const QByteArray keys = "<ca>\n{ca.crt}</ca>\n<cert>\n{client.crt}</cert>\n<key>\n{client.key}</key>\n";
+        QTest::newRow("beside, in a subfolder, a key direction") << QByteArray("ca ca.crt\npkcs12 keys/mine.p12\ntls-auth ta.key 1\n")
+            << QByteArray("<ca>\n{ca.crt}</ca>\n<pkcs12>\n{mine.b64}</pkcs12>\n<tls-auth>\n{ta.key}</tls-auth>\nkey-direction 1\n") << "";
+        QTest::newRow("CRLF, commented options, absolute, quoted, escaped blank, comment after") << QByteArray(";tls-auth gone.key 1\r\n  # secret gone.key"
+            "\r\nca \"{dir}/my vpn/ca.crt\" # the CA\r\n--cert '{dir}/my vpn/client.crt'\r\nkey ../my\\ vpn/client.key\r\ntls-crypt ta.key\r\n")
+            << QByteArray(";tls-auth gone.key 1\n  # secret gone.key\n" + keys + "<tls-crypt>\n{ta.key}</tls-crypt>\n").replace("\n", "\r\n") << "";
+        QTest::newRow("missing files") << QByteArray("ca ca.crt\ncert gone.crt\nkey client.key\ntls-auth gone.key 0\n") << QByteArray()
+            << "cert: {dir}/my vpn/gone.crt\ntls-auth: {dir}/my vpn/gone.key";
+        QTest::newRow("inline, Windows-only options, a credentials file of its own")
+            << "block-outside-dns\nregister-dns\nauth-user-pass /nonexistent/login.txt\nca [inline]\n" + keys << QByteArray("=") << "";
+    }
+    void importBundle()
+    {
+        QFETCH(QByteArray, ovpn); QFETCH(QByteArray, stored); QFETCH(QString, missing);
+        const auto fill = [&](QByteArray text) { // with the line ends of the row
+            text.prepend(text.contains('\r') ? QByteArray(head).replace("\n", "\r\n") : head).replace("{dir}", bundle.path().toUtf8());
+            for (const QString name : {"ca.crt", "client.crt", "client.key", "ta.key", "mine.b64"})
+                text.replace(('{' + name + '}').toUtf8(), TempWorkDir::readFile(bundle.filePath("my vpn/" + name)));
+            return text;
+        };
+        QFile config(bundle.filePath("my vpn/client.ovpn"));
+        QVERIFY(config.open(QIODevice::WriteOnly) && config.write(fill(ovpn)) > 0 && config.flush());
+        TestWindow t;
+        const QList<QLineEdit *> edits = t.get("AddVpnGroupBox")->findChildren<QLineEdit *>(); // nick, server, key, user, password, file
+        t.get<QComboBox>("VpnProtocolComboBox")->setCurrentIndex(2);
+        edits[0]->setText("vpn"); edits[3]->setText("alice"); edits[4]->setText("pw"); edits[5]->setText(config.fileName());
+        QString title, text;
+        if (!missing.isEmpty())
+            answerNextMessageBox(QMessageBox::Ok, &title, &text);
+        t.click("VpnConnectionAddButton");
+        if (!missing.isEmpty()) { // nothing saved, the form as it was
+            QVERIFY2(title == "Orvi - Dudaru" && text.endsWith(missing.replace("{dir}", bundle.path())) && t.cfg->serverInfoList.isEmpty()
+                     && edits[5]->text() == config.fileName(), qPrintable(text));
+            return;
+        }
+        QCOMPARE(decodeBase64(t.cfg->serverInfoList.value(0).ovpnConfig), fill(stored == "=" ? ovpn : stored));
+        const QString openvpn = QStandardPaths::findExecutable("openvpn", qEnvironmentVariable("PATH").split(':') << "/usr/sbin" << "/sbin");
+        if (openvpn.isEmpty())
+            QSKIP("openvpn is not installed");
+        QVERIFY(QFile::link(openvpn, "openvpn.exe"));
+        t.clickRow("VpnInfoListBox", 0); t.click("ConnectButton");
+        QTRY_COMPARE_WITH_TIMEOUT(t.w->currentConnectionState(), int(Disconnected), 20000);
+        // Only a configuration that passed the option check and whose keys loaded gets as far as connecting.
+        QVERIFY2(TempWorkDir::readFile("openvpn_console.txt").contains("connect-retry-max (1) times unsuccessful"), qPrintable(t.log()));
     }
 };
 

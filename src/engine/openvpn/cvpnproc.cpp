@@ -3,6 +3,7 @@
 #include "config/ipv4text.h"
 #include "config/ownerfile.h"
 #include "engine/openvpn/childprocess.h"
+#include "engine/openvpn/openvpnarguments.h"
 #include "config/sharedconfig.h"
 #include "engine/openvpn/openvpndns.h"
 #include "engine/openvpn/openvpnmarkers.h"
@@ -159,9 +160,11 @@ int CVpnProc::startOpenVpn()
         return 202;
     }
 
-    QString command = programPath
-        + QStringLiteral(" --config \"%1\" --auth-user-pass %2")
-              .arg(configPath, quotedArgument(credentialFile.fileName()));
+    QString command = programPath;
+    for (const QString &argument : argumentsBeforeConfig())
+        command += QLatin1Char(' ') + quotedArgument(argument);
+    command += QStringLiteral(" --config \"%1\" --auth-user-pass %2")
+        .arg(configPath, quotedArgument(credentialFile.fileName()));
     appendDnsOptions(command);
     qDebug().noquote() << command;
 

@@ -1,5 +1,6 @@
 #include "config/sharedconfig.h"
 #include "engine/openvpn/cvpnproc.h"
+#include "engine/openvpn/openvpnarguments.h"
 #include "engine/connectionsink.h"
 #include "support/tempworkdir.h"
 
@@ -18,7 +19,7 @@ const QString kStop = QStringLiteral("------------ OpenVPN Stop ------------");
 // The fake "openvpn.exe" records its arguments and the credential file, prints chunk0, chunk1... (to stderr when they say
 // so) each once the client has logged the one before, so each is read alone, then exits with "exitcode" or sleeps. It
 // notes a SIGTERM in "terminated" a moment later, or with exit code -2 ignores it.
-const QByteArray kFakeOpenVpn = "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > args.txt\ncat \"$4\" > credentials.bin\n"
+const QByteArray kFakeOpenVpn = "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > args.txt\nfor a; do [ \"$p\" = --auth-user-pass ] && cat \"$a\" > credentials.bin; p=$a; done\n"
     "code=$(cat exitcode); echo $$ > pid; trap 'kill $s 2>/dev/null; sleep 0.05; touch terminated; exit' TERM; [ $code = -2 ] && trap '' TERM\n"
     "size() { cat openvpn_console.txt 2>/dev/null | wc -c; }\n"
     "for c in chunk*; do [ -e $c ] || break; n=$(size); if grep -q stderr $c; then cat $c >&2; else cat $c; fi\n"
@@ -101,10 +102,11 @@ private slots:
             QVERIFY(f.start({}, -1, login[0], login[1]));
             QTRY_COMPARE(TempWorkDir::readFile(QStringLiteral("credentials.bin")), login.join('\n'));
         }
-        // Argument 4 is the credential file's path: blank and all, one argument. OpenVPN reads a blank in a script's path escaped.
+        // The credential file's path is one argument, blank and all. OpenVPN reads a blank in a script's path escaped.
         const QStringList args = QString::fromUtf8(TempWorkDir::readFile("args.txt")).split('\n', Qt::SkipEmptyParts);
-        QStringList expected = QString("./openvpn.exe --config ./config.ovpn --auth-user-pass" + dns).split(' ');
-        QCOMPARE(args.mid(0, 4) + args.mid(5), expected.replaceInStrings("{root}", f.wd.path().replace(' ', "\\ ")));
+        const int credentials = int(args.indexOf("--auth-user-pass")) + 1;
+        QStringList expected = QStringList("./openvpn.exe") + argumentsBeforeConfig() + QString("--config ./config.ovpn --auth-user-pass" + dns).split(' ');
+        QCOMPARE(args.mid(0, credentials) + args.mid(credentials + 1), expected.replaceInStrings("{root}", f.wd.path().replace(' ', "\\ ")));
         QCOMPARE(f.events, logs + QStringList("1") + logs + QStringList("1"));
     }
 
