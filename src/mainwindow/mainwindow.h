@@ -125,6 +125,7 @@ private:
     SharedConfig *cfg = nullptr;
 
     // --- shell and tray ---
+    bool trayAvailable() const;
     QMenu *trayMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     QTimer *uniqueInstanceTimer = nullptr;
