@@ -15,6 +15,9 @@ if(ORVI_XVFB_RUN AND ORVI_DBUS_RUN_SESSION AND ORVI_PYTHON3)
     orvi_add_test(tst_shell ${CMAKE_CURRENT_LIST_DIR}/tst_shell.cpp
                   LAUNCHER ${ORVI_DBUS_RUN_SESSION} --config-file=${ORVI_TRAY_HOST_SERVICES}/bus.conf --
                            ${ORVI_XVFB_RUN} -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb)
+    # libxkbcommon-x11 hands strndup() names that end at the bound rather than at a NUL, which is valid but which
+    # AddressSanitizer's strict string checks read past.
+    set_tests_properties(tst_shell PROPERTIES ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::strict_string_checks=0")
 else()
     orvi_add_test(tst_shell ${CMAKE_CURRENT_LIST_DIR}/tst_shell.cpp
                   LAUNCHER sh -c "echo 'Skipped: a tray host needs xvfb-run (xvfb, xauth), dbus-run-session and python3'; exit 77")
