@@ -128,6 +128,7 @@ private:
     SharedConfig *cfg = nullptr;
 
     // --- shell and tray ---
+    bool trayAvailable() const;
     QMenu *trayMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     QTimer *uniqueInstanceTimer = nullptr;

@@ -158,16 +158,28 @@ void MainWindow::createTrayIcon()
     trayIcon->setVisible(true);
 }
 
+// Asked at each use: a tray host may come or go while the client runs.
+bool MainWindow::trayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    event->ignore();
+    // With no tray to bring it back from, a hidden window would leave the tunnel running out of reach.
+    if (!trayAvailable()) {
+        onQuit();
+        return;
+    }
     // Closing never ends the client; only the tray's Quit does.
     QTimer::singleShot(0, this, SLOT(showMinimized()));
-    event->ignore();
 }
 
 void MainWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && !cfg->minimizeOnClose)
+    // Without a tray the window stays minimized where the desktop keeps it.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !cfg->minimizeOnClose && trayAvailable())
         QTimer::singleShot(0, this, SLOT(hide()));
     QMainWindow::changeEvent(event);
 }
@@ -204,7 +216,8 @@ void MainWindow::onAbout()
         showNormal();
     } else {
         showMinimized();
-        hide();
+        if (trayAvailable())
+            hide();
     }
 }
 

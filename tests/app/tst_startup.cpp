@@ -29,15 +29,13 @@ class TestStartup : public QObject
 
     TempWorkDir runtimeDir; // also the clients' working directory
 
-    // With connect, the client clicks its first profile and Connect as soon as its window is up.
-    QProcess *startClient(bool connect = false)
+    // driver: a QT_QPA_GENERIC_PLUGINS value that drives the window (tests/support/uidriver), or none.
+    QProcess *startClient(const QString &driver = {})
     {
         auto *client = new QProcess(this);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (connect) {
-            environment.insert("QT_PLUGIN_PATH", ORVI_TEST_PLUGINS);
-            environment.insert("QT_QPA_GENERIC_PLUGINS", "orviuidriver");
-        }
+        environment.insert("QT_PLUGIN_PATH", ORVI_TEST_PLUGINS);
+        environment.insert("QT_QPA_GENERIC_PLUGINS", driver);
         client->setProcessEnvironment(environment);
         client->setProcessChannelMode(QProcess::MergedChannels);
         client->start(ORVI_EXECUTABLE, {});
@@ -49,6 +47,8 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        QVERIFY(runtimeDir.writeScript("shared_config.ini", "[settings]\nvpn-server-info-1=0, , , u, p, , n\n"));
+        QVERIFY(runtimeDir.writeScript("openvpn.exe", "#!/bin/sh\necho $$ > openvpn.pid\nexec sleep 60\n"));
         QVERIFY(QDir().mkdir("bin") && runtimeDir.writeScript("bin/ping", "#!/bin/sh\nls -l /proc/$$/fd > fds && mv fds ping-fds\n"));
         qputenv("PATH", QFile::encodeName(runtimeDir.filePath("bin")) + ':' + qgetenv("PATH"));
     }
@@ -82,21 +82,17 @@ private slots:
     // OpenVPN ends with a killed client; the next start removes the credential file that was left.
     void sigkillTakesOpenVpnAlong()
     {
-        QVERIFY(runtimeDir.writeScript("shared_config.ini", "[settings]\nvpn-server-info-1=0, , , u, p, , n\n"));
-        QVERIFY(runtimeDir.writeScript("openvpn.exe", "#!/bin/sh\necho $$ > openvpn.pid\nexec sleep 60\n"));
         QFile::remove("openvpn.pid");
         const QStringList credentials{ "orvi-credentials-*" };
 
-        QScopedPointer<QProcess> client(startClient(true));
+        QScopedPointer<QProcess> client(startClient("orviuidriver"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("openvpn.pid"), 15000);
         QCOMPARE(QDir().entryList(credentials, QDir::Files).size(), 1);
         const QByteArray stat = "/proc/" + TempWorkDir::readFile("openvpn.pid").trimmed() + "/stat";
         client->kill();
         QVERIFY(client->waitForFinished(10000));
-        const auto running = [&stat] { // a zombie no one has reaped yet counts as gone
-            QFile file(stat);
-            return file.open(QIODevice::ReadOnly) && file.readAll().split(' ').value(2) != "Z";
-        };
+        // A zombie no one has reaped yet counts as gone.
+        const auto running = [&stat] { return !QByteArrayList{ "", "Z" }.contains(TempWorkDir::readFile(stat).split(' ').value(2)); };
         QTRY_VERIFY_WITH_TIMEOUT(!running(), 1000);
 
         QScopedPointer<QProcess> next(startClient());
@@ -167,25 +163,28 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(count(kStarted, true), 1, 15000);
     }
 
-    // Caught from the moment the start-up check has passed, even before the window exists.
+    // Caught from the moment the start-up check has passed, even before the window exists; a close with no tray ends it alike.
     void signalEndsTheClientCleanly_data()
     {
-        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<int>("signalNumber"); // 0: the window is closed instead
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
         QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("window closed while OpenVPN starts, no tray (offscreen)") << 0;
     }
     void signalEndsTheClientCleanly()
     {
         QFETCH(int, signalNumber);
         QFile::remove("ping-fds");
-        QScopedPointer<QProcess> client(startClient());
+        QScopedPointer<QProcess> client(startClient(signalNumber ? "" : "orviuidriver:close"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("ping-fds"), 15000);
         QVERIFY(!TempWorkDir::readFile("ping-fds").contains("socket:")); // children inherit no socket
-        QCOMPARE(::kill(pid_t(client->processId()), signalNumber), 0);
-        QVERIFY(client->waitForFinished(10000));
+        QVERIFY(!signalNumber || ::kill(pid_t(client->processId()), signalNumber) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(client->state(), QProcess::NotRunning, 10000); // a close may have ended it already
         QVERIFY(client->exitStatus() == QProcess::NormalExit && client->exitCode() == 0);
         QVERIFY(!QFile::exists(kInstanceMarkerKey)); // the marker was released
+        QVERIFY(signalNumber || said(client.data(), "./openvpn.exe --config")); // it did start
+        QCOMPARE(QDir().entryList({ "orvi-credentials-*" }, QDir::Files), QStringList());
     }
 };
 

@@ -1,6 +1,6 @@
 // Loaded into the real executable as a Qt generic plugin (QT_QPA_GENERIC_PLUGINS=orviuidriver): once the
-// window is up it clicks the first profile of the dashboard and Connect, as a user would; with
-// orviuidriver:logon it ticks "Launch on System Startup" and applies the settings instead.
+// window is up it clicks the first profile of the dashboard and Connect, as a user would (orviuidriver:close then
+// closes the window); orviuidriver:logon ticks "Launch on System Startup" and applies the settings instead.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGenericPlugin>
@@ -32,6 +32,8 @@ void drive(const QString &action)
     }
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
     QTest::mouseClick(shownWidget("ConnectButton"), Qt::LeftButton);
+    if (action == QLatin1String("close"))
+        list->window()->close();
 }
 
 } // namespace
