@@ -18,13 +18,15 @@ install_deps() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
+# network-manager-dev holds NetworkManager's D-Bus interface descriptions, libnm-dev what the importer helper links.
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core network-manager-dev libnm-dev)
 RUN_PACKAGES=(openvpn iputils-ping xvfb xauth)
 # desktop-file-utils and appstream validate the installed files, dpkg-dev computes the package's dependencies;
 # dbus-daemon and python3-dbusmock stand in for NetworkManager on a private bus; xvfb, xauth, python3-dbus and
-# python3-gi give the tray test an X display and a stand-in tray host on a session bus of its own.
+# python3-gi give the tray test an X display and a stand-in tray host on a session bus of its own; the OpenVPN plugin
+# of NetworkManager brings the importer the OpenVPN tests run for real (and NetworkManager, which they never start).
 TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev
-               dbus-daemon python3-dbusmock xvfb xauth python3-dbus python3-gi)
+               dbus-daemon python3-dbusmock xvfb xauth python3-dbus python3-gi network-manager-openvpn)
 # The test against the real NetworkManager. Installing NetworkManager may take over a machine's network, so
 # test.sh installs these in CI only; elsewhere that test skips unless they are there.
 CI_TEST_PACKAGES=(network-manager network-manager-pptp network-manager-l2tp)

@@ -6,6 +6,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$root/scripts/deps.sh"
 # DNS protection goes through systemd-resolved where it runs; the client looks for the same folder.
 [ -d /run/systemd/resolve ] && RUN_PACKAGES+=(openvpn-systemd-resolved)
+# Where NetworkManager runs the network, it runs OpenVPN too, for users without root.
+dpkg-query -W -f='${Status}' network-manager 2>/dev/null | grep -q "install ok installed" &&
+    RUN_PACKAGES+=(network-manager-openvpn)
 install_deps "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
 
 build="$root/build-release"

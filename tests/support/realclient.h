@@ -17,6 +17,8 @@ struct RealClient
     void start(const QString &user = QString(), const QString &driver = QStringLiteral("orviuidriver"));
     // What it printed so far.
     QByteArray output();
+    // A line for the driver (orviuidriver:watch) to carry out.
+    void command(const QByteArray &line) { process.write(line + '\n'); }
     QString filePath(const QString &name) const { return dir.filePath(name); }
     QString runtimePath(const QString &name) const { return runtime.filePath(name); }
 

@@ -3,6 +3,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <unistd.h>
@@ -42,7 +43,7 @@ QString RealNetworkManager::start(const QStringList &plugins)
                             " && { [ ! -d /etc/ipsec.d ] || mount -n -t tmpfs none /etc/ipsec.d; }"
                             " && { [ ! -f /etc/ipsec.secrets ] || mount -n --bind %1/ipsec.secrets /etc/ipsec.secrets; }"
                             " && exec /usr/sbin/NetworkManager --no-daemon --config=%1/nm.conf --config-dir=%1/conf.d"
-                            " --state-file=%1/state --debug --log-level=INFO --log-domains=VPN,DNS";
+                            " --state-file=%1/state --debug --log-level=INFO --log-domains=VPN";
     daemon.setProcessChannelMode(QProcess::MergedChannels);
     PrivateBus::startChild(daemon, "ip", { "netns", "exec", netns, "sh", "-c",
                                            scratch.arg(dir.path(), nm.privateBus.socketPath()) });
@@ -74,11 +75,13 @@ QByteArray RealNetworkManager::log()
     return output;
 }
 
-QByteArray RealNetworkManager::resolvConf() const
+QStringList RealNetworkManager::nameservers() const
 {
     // Its run-time folder as the daemon sees it, in its own mount namespace.
     QFile file("/proc/" + QString::number(daemon.processId()) + "/root/run/NetworkManager/resolv.conf");
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n').filter(QRegularExpression("^nameserver ")).replaceInStrings("nameserver ", "");
 }
 
 int RealNetworkManager::inNamespace(const QString &command) const

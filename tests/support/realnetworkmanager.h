@@ -18,8 +18,8 @@ struct RealNetworkManager
     QStringList connectionIds();
     // What the daemon logged so far.
     QByteArray log();
-    // The resolv.conf NetworkManager would apply now.
-    QByteArray resolvConf() const;
+    // The name servers of the resolv.conf NetworkManager would apply now.
+    QStringList nameservers() const;
     // Runs a shell command inside the network namespace; its exit code.
     int inNamespace(const QString &command) const;
 

@@ -24,6 +24,7 @@ const char *const kAgentPath = "/org/freedesktop/NetworkManager/SecretAgent";
 const uint kVpnHints = 0x1; // NM_SECRET_AGENT_CAPABILITY_VPN_HINTS: asked like the desktops' agents are
 
 int clientCount = 0;
+int agentCount = 0;
 
 bool serviceMissing(const QDBusError &error)
 {
@@ -47,8 +48,7 @@ QStringList defaultVpnPluginFolders()
 
 NetworkManagerClient::NetworkManagerClient(QObject *parent)
     : QObject(parent)
-    , number(++clientCount)
-    , connectionName(QStringLiteral("orvi-networkmanager-%1").arg(number))
+    , connectionName(QStringLiteral("orvi-networkmanager-%1").arg(++clientCount))
 {
 }
 
@@ -82,7 +82,7 @@ QDBusConnection NetworkManagerClient::bus()
     connect(service, SIGNAL(serviceUnregistered(QString)), this, SLOT(onServiceUnregistered()));
 
     agent = new NetworkManagerSecretAgent(this);
-    connect(agent, SIGNAL(secretsRefused()), this, SLOT(onSecretsRefused()));
+    connect(agent, SIGNAL(moreSecretsRequested()), this, SLOT(onSecretsRefused()));
     bus.registerObject(QLatin1String(kAgentPath), agent, QDBusConnection::ExportScriptableSlots);
     registerAgent();
     return bus;
@@ -90,10 +90,12 @@ QDBusConnection NetworkManagerClient::bus()
 
 void NetworkManagerClient::registerAgent()
 {
-    // One identifier per user and client; a second client of the same process (tests have them) gets its own.
+    // One identifier per user and agent: a second client of the process that talks to NetworkManager gets its own.
+    if (agentNumber == 0)
+        agentNumber = ++agentCount;
     QString identifier = QStringLiteral("net.orvidudaru.client");
-    if (number > 1)
-        identifier += QStringLiteral(".%1").arg(number);
+    if (agentNumber > 1)
+        identifier += QStringLiteral(".%1").arg(agentNumber);
     NMAgentManagerProxy agents(QLatin1String(kService), QStringLiteral("/org/freedesktop/NetworkManager/AgentManager"),
                                QDBusConnection(connectionName));
     watch(agents.RegisterWithCapabilities(identifier, kVpnHints), SLOT(onAgentRegistered(QDBusPendingCallWatcher*)));
@@ -195,9 +197,7 @@ void NetworkManagerClient::activate(const NMVariantMapMap &connectionSettings, c
     early.clear();
     ended = false;
     const QDBusConnection connection = bus();
-    const QVariantMap vpn = settings.value(QStringLiteral("vpn"));
-    agent->answerFor(identity.value(QStringLiteral("uuid")).toString(),
-                     { { QStringLiteral("vpn"), { { QStringLiteral("secrets"), vpn.value(QStringLiteral("secrets")) } } } });
+    agent->answerFor(identity.value(QStringLiteral("uuid")).toString());
     if (replacedUuid.isEmpty() || !connection.isConnected()) {
         addAndActivate();
         return;
@@ -272,7 +272,7 @@ void NetworkManagerClient::deactivate()
     if (ended)
         return;
     ended = true;
-    agent->answerFor(QString(), {});
+    agent->answerFor(QString());
     if (!activePath.isEmpty())
         deactivatePath(activePath);
 }

@@ -76,8 +76,8 @@ public:
 
     // Adds settings as a connection of this client's and activates it. A stored connection with the uuid
     // replacedUuid (left behind by an older client) is deleted first. What follows arrives as vpnStateChanged()
-    // or refused(); a new activation drops every word of the one before. Only this client's secret agent
-    // answers NetworkManager's requests for the connection's secrets.
+    // or refused(); a new activation drops every word of the one before. This client's secret agent answers
+    // NetworkManager's requests for more of the connection's secrets, refusing them.
     void activate(const NMVariantMapMap &settings, const QString &replacedUuid = QString());
     // Ends the activation, also one whose answer is still to come; no further state of it is reported.
     void deactivate();
@@ -88,7 +88,8 @@ signals:
     void vpnStateChanged(uint state, uint reason);
     // NetworkManager refused the activation, was not there, or left the bus while it ran.
     void refused(NetworkManagerClient::Refusal refusal, const QString &message);
-    // NetworkManager asked for new secrets for the activation: the ones it carries were refused (a wrong password).
+    // NetworkManager asked for more secrets than the activation carries: the VPN server refused them (a wrong
+    // password), or the plugin wants one the client does not hold. The request is refused.
     void secretsRefused();
 
 private slots:
@@ -118,8 +119,8 @@ private:
     void deactivatePath(const QString &path);
     void refuse(const QDBusMessage &error);
 
-    const int number;
     const QString connectionName;
+    int agentNumber = 0;
     bool connected = false;
     bool running = false;
     NMManagerProxy *manager = nullptr;

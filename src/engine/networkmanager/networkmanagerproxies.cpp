@@ -20,6 +20,9 @@ QDBusPendingCall authorizedCall(const QDBusAbstractInterface &proxy, const QStri
 
 void registerNetworkManagerTypes()
 {
+    // Under the names too, which exported slots (the secret agent's) spell their arguments with.
+    qRegisterMetaType<NMVariantMapMap>("NMVariantMapMap");
+    qRegisterMetaType<NMStringMap>("NMStringMap");
     qDBusRegisterMetaType<NMVariantMapMap>();
     qDBusRegisterMetaType<NMStringMap>();
 }

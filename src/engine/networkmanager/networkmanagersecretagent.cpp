@@ -1,40 +1,24 @@
 #include "engine/networkmanager/networkmanagersecretagent.h"
 
-namespace {
-
-// NMSecretAgentGetSecretsFlags
-const uint kRequestNew = 0x2;
-
-} // namespace
-
 NetworkManagerSecretAgent::NetworkManagerSecretAgent(QObject *parent)
     : QObject(parent)
 {
 }
 
-void NetworkManagerSecretAgent::answerFor(const QString &connectionUuid, const NMVariantMapMap &connectionSecrets)
-{
-    uuid = connectionUuid;
-    secrets = connectionSecrets;
-}
-
 NMVariantMapMap NetworkManagerSecretAgent::GetSecrets(const NMVariantMapMap &connection, const QDBusObjectPath &,
-                                                      const QString &settingName, const QStringList &, uint flags)
+                                                      const QString &, const QStringList &, uint)
 {
-    const QString requested = connection.value(QStringLiteral("connection")).value(QStringLiteral("uuid")).toString();
-    if (uuid.isEmpty() || requested != uuid) {
+    const QString uuid = connection.value(QStringLiteral("connection")).value(QStringLiteral("uuid")).toString();
+    if (connectionUuid.isEmpty() || uuid != connectionUuid) {
         // Someone else's connection: NetworkManager asks the next agent.
         sendErrorReply(QStringLiteral("org.freedesktop.NetworkManager.SecretAgent.NoSecrets"),
                        QStringLiteral("Not a connection of this client."));
         return {};
     }
-    if (flags & kRequestNew) {
-        emit secretsRefused();
-        sendErrorReply(QStringLiteral("org.freedesktop.NetworkManager.SecretAgent.UserCanceled"),
-                       QStringLiteral("The client's own secrets were refused."));
-        return {};
-    }
-    return { { settingName, secrets.value(settingName) } };
+    emit moreSecretsRequested();
+    sendErrorReply(QStringLiteral("org.freedesktop.NetworkManager.SecretAgent.UserCanceled"),
+                   QStringLiteral("The client has no other secrets than those the connection carries."));
+    return {};
 }
 
 void NetworkManagerSecretAgent::CancelGetSecrets(const QDBusObjectPath &, const QString &)

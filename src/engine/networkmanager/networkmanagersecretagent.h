@@ -7,10 +7,11 @@
 #include <QObject>
 #include <QStringList>
 
-// Answers NetworkManager's secret requests for the one connection this client activated, and for no other. The
-// connection carries its secrets, so NetworkManager asks only once they failed: the agent then refuses as the user
-// would, so that no other agent of the desktop pops up a password dialog for a password this client holds.
-// NetworkManager asks the agents of the process that activated a connection first.
+// Answers NetworkManager's secret requests for the one connection this client activated, and for no other. That
+// connection carries its secrets, so NetworkManager asks an agent only when its VPN plugin wants more: after the
+// server refused them (a wrong password, asked again with the same hints), or for one the profile does not hold.
+// The agent refuses as a user would, so that no agent of the desktop pops up a dialog for this client's connection:
+// NetworkManager asks the agents of the process that activated a connection first, and stops at a refusal.
 class NetworkManagerSecretAgent : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -19,12 +20,11 @@ class NetworkManagerSecretAgent : public QObject, protected QDBusContext
 public:
     explicit NetworkManagerSecretAgent(QObject *parent = nullptr);
 
-    // The connection (by its UUID) the agent answers for, and the secrets it holds; an empty UUID answers for none.
-    void answerFor(const QString &uuid, const NMVariantMapMap &secrets);
+    // The connection, by its UUID, the agent answers for; empty for none.
+    void answerFor(const QString &uuid) { connectionUuid = uuid; }
 
 signals:
-    // NetworkManager asked for new secrets: the ones the connection carries were refused.
-    void secretsRefused();
+    void moreSecretsRequested();
 
 public slots:
     Q_SCRIPTABLE NMVariantMapMap GetSecrets(const NMVariantMapMap &connection, const QDBusObjectPath &connectionPath,
@@ -34,6 +34,5 @@ public slots:
     Q_SCRIPTABLE void DeleteSecrets(const NMVariantMapMap &connection, const QDBusObjectPath &connectionPath);
 
 private:
-    QString uuid;
-    NMVariantMapMap secrets;
+    QString connectionUuid;
 };

@@ -1,12 +1,22 @@
 // Loaded into the real executable as a Qt generic plugin (QT_QPA_GENERIC_PLUGINS=orviuidriver): once the
 // window is up it clicks the first profile of the dashboard and Connect, as a user would (orviuidriver:close then
 // closes the window); orviuidriver:logon ticks "Launch on System Startup" and applies the settings instead.
+// orviuidriver:watch connects half a second after the window is up, as a user would at the earliest, then prints
+// each new log entry ("log: ...") and each new text of the Connect button ("button: ...") on standard output, and
+// takes commands from standard input: "click <button's object name>", "quit" (the tray's Quit).
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QGenericPlugin>
 #include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +46,52 @@ void drive(const QString &action)
         list->window()->close();
 }
 
+void echo()
+{
+    static QString log, button;
+    const QString now = static_cast<QPlainTextEdit *>(shownWidget("VpnLogEditBox"))->toPlainText();
+    const QString text = static_cast<QAbstractButton *>(shownWidget("ConnectButton"))->text();
+    if (now != log) { // the newest entries are on top
+        QStringList added = now.left(now.size() - log.size()).split('\n', Qt::SkipEmptyParts);
+        std::reverse(added.begin(), added.end());
+        for (const QString &entry : added)
+            std::printf("log: %s\n", qPrintable(entry));
+        log = now;
+    }
+    if (text != button)
+        std::printf("button: %s\n", qPrintable(button = text));
+    std::fflush(stdout);
+}
+
+void obey()
+{
+    char line[256] = {};
+    const ssize_t size = ::read(0, line, sizeof line - 1);
+    const QStringList command = QString::fromLocal8Bit(line, size > 0 ? int(size) : 0).simplified().split(' ');
+    if (command.value(0) == QLatin1String("click")) {
+        static_cast<QAbstractButton *>(shownWidget(qPrintable(command.value(1))))->click();
+    } else if (command.value(0) == QLatin1String("quit")) {
+        for (QWidget *widget : QApplication::allWidgets()) {
+            if (auto *menu = qobject_cast<QMenu *>(widget); menu && !menu->actions().isEmpty())
+                menu->actions().last()->trigger();
+        }
+    }
+}
+
+void watch()
+{
+    if (!shownWidget("VpnLogEditBox")) {
+        QTimer::singleShot(50, watch);
+        return;
+    }
+    QTimer::singleShot(500, [] { drive(QString()); });
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, echo);
+    poll->start(50);
+    auto *input = new QSocketNotifier(0, QSocketNotifier::Read, qApp);
+    QObject::connect(input, &QSocketNotifier::activated, obey);
+}
+
 } // namespace
 
 class UiDriver : public QGenericPlugin
@@ -46,7 +102,10 @@ class UiDriver : public QGenericPlugin
 public:
     QObject *create(const QString &, const QString &action) override
     {
-        QTimer::singleShot(0, [action] { drive(action); });
+        if (action == QLatin1String("watch"))
+            QTimer::singleShot(0, watch);
+        else
+            QTimer::singleShot(0, [action] { drive(action); });
         return new QObject; // the application keeps it; nothing is left to do with it
     }
 };
