@@ -53,7 +53,7 @@ QString RealNetworkManager::start(const QStringList &plugins)
     // The VPN's parent: a tap device with an address and a default route inside the namespace.
     if (QProcess::execute("sh", { "-c", "nmcli connection add type tun mode tap ifname orvitap0 con-name parent"
                                         " ipv4.method manual ipv4.addresses 10.231.0.2/24 ipv4.gateway 10.231.0.1"
-                                        " ipv4.dns 10.231.0.53 ipv6.method disabled save no"
+                                        " ipv4.dns 10.231.0.53 ipv6.method disabled save no >/dev/null"
                                         " && nmcli connection up parent >/dev/null" }) != 0)
         return "the parent connection did not come up";
     return QString();

@@ -1,15 +1,111 @@
 #include "config/sharedconfig.h"
+#include "engine/connectionsink.h"
+#include "engine/networkmanager/networkmanageropenvpn.h"
 #include "support/openvpnserver.h"
 #include "support/realclient.h"
+#include "support/networkmanagermock.h"
 #include "support/realnetworkmanager.h"
+#include "support/tempworkdir.h"
 
 #include <QtTest>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+struct Sink : ConnectionSink
+{
+    void appendLog(const QString &text, bool) override { log << text; }
+    void setConnectionState(int state) override { states << state; }
+    QStringList log;
+    QList<int> states;
+};
+
+const QByteArray kPem = "-----BEGIN CERTIFICATE-----\nMIIBszCCAVmgAwIBAgIUQ\n-----END CERTIFICATE-----\n";
+
+} // namespace
 
 class TestNetworkManagerOpenVpn : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // The plugin's importer for real, and what NetworkManager (the mock) receives; the key files it wrote out
+    // exist while the attempt runs, and not after, however it ends.
+    void imported_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QByteArray>("walk");   // the VPN states the activation walks
+        QTest::addColumn<QString>("ending");    // "stop", "quit", or the walk's own end
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<QStringList>("log");
+        const QString login = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+        const QByteArray up = "[[1, 1], [2, 1], [3, 1], [4, 1], [5, 1]]";
+        const QStringList started{ "NetworkManager is preparing the VPN connection.", "NetworkManager is handing OpenVPN its credentials.",
+            "OpenVPN is connecting to the server.", "OpenVPN is connected; NetworkManager is applying the tunnel's addresses.",
+            "The VPN connection is up." };
+        const QStringList stopped = started + QStringList{ "------------ OpenVPN Stop ------------" };
+        const QByteArray inlineKeys = "client\r\nremote vpn.example.test 1194 udp\r\nkey-direction 1\r\nverb 3\r\n<ca>\n" + kPem
+            + "</ca>\n<cert>\n" + kPem + "</cert>\n<key>\n" + kPem + "</key>\n<tls-auth>\n" + kPem + "</tls-auth>\n";
+        QTest::newRow("inline keys, key-direction 1, stopped") << inlineKeys << up << "stop"
+            << QStringList{ "connection.autoconnect=false", "connection.id=Orvi", "connection.permissions=user:" + login,
+                            "connection.type=vpn", "ipv4.dns-priority=-2147483648", "ipv4.dns=8.8.8.8,8.8.4.4",
+                            "ipv4.ignore-auto-dns=true", "ipv4.method=auto", "vpn.data=ca=<keys>/config-ca.pem,"
+                            "cert=<keys>/config-cert.pem,connection-type=password-tls,key=<keys>/config-key.pem,"
+                            "password-flags=0,remote=vpn.example.test:1194:udp,ta=<keys>/config-tls-auth.pem,ta-dir=1,username=alice",
+                            "vpn.secrets=password=pw", "vpn.service-type=org.freedesktop.NetworkManager.openvpn" }
+            << QStringList{ "NetworkManager's OpenVPN plugin does not take these options of the configuration: verb." } + stopped;
+        const QByteArray password = "client\nremote 10.0.0.1\nauth-user-pass\n<ca>\n" + kPem + "</ca>\n";
+        QTest::newRow("auth-user-pass only, quit") << password << up << "quit"
+            << QStringList() << started;
+        QTest::newRow("login refused") << password << QByteArray("[[2, 1], [3, 1], [6, 10]]") << "" << QStringList()
+            << QStringList{ "NetworkManager is handing OpenVPN its credentials.", "OpenVPN is connecting to the server.",
+                            "Connection Error - Authorization failed!", "------------ OpenVPN Stop ------------" };
+        QTest::newRow("no answer from the server") << inlineKeys << QByteArray("[[2, 1], [3, 1], [6, 6]]") << "" << QStringList()
+            << QStringList{ "NetworkManager's OpenVPN plugin does not take these options of the configuration: verb.",
+                            "NetworkManager is handing OpenVPN its credentials.", "OpenVPN is connecting to the server.",
+                            "Connection Error - Connection timed out!", "------------ OpenVPN Stop ------------" };
+    }
+    void imported()
+    {
+        QFETCH(QByteArray, config); QFETCH(QByteArray, walk); QFETCH(QString, ending);
+        QFETCH(QStringList, settings); QFETCH(QStringList, log);
+        if (!QFile::exists("/usr/lib/NetworkManager/VPN/nm-openvpn-service.name"))
+            QSKIP("NetworkManager's OpenVPN plugin (network-manager-openvpn) is not installed");
+        QTemporaryDir runtime;
+        TempWorkDir wd;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        QVERIFY(wd.writeScript("config.ovpn", config));
+        MockNetworkManager nm;
+        QVERIFY(nm.start(walk));
+        SharedConfig cfg(wd.filePath("shared_config.ini"));
+        cfg.enableDnsProtection = true;
+        cfg.dnsServer = GoogleDns;
+        Sink sink;
+        auto engine = std::make_unique<NetworkManagerOpenVpn>(sink, cfg, ORVI_IMPORTER);
+        QString whyNot;
+        QTRY_VERIFY(engine->available(&whyNot));
+        engine->prepare("alice", "pw");
+        QCOMPARE(engine->start(), 0);
+
+        const QString keys = runtime.filePath("orvi-openvpn-keys/.cert/nm-openvpn");
+        if (!ending.isEmpty()) {
+            QTRY_COMPARE(sink.states.value(sink.states.size() - 1), 2);
+            QCOMPARE(QFileInfo(keys + "/config-ca.pem").permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+            if (!settings.isEmpty())
+                QCOMPARE(nm.settings().replaceInStrings(keys, "<keys>"), settings);
+            if (ending == "stop")
+                engine->stop(true);
+            else
+                engine.reset();
+        }
+        QTRY_COMPARE(sink.log, log);
+        QVERIFY(!QFileInfo::exists(runtime.filePath("orvi-openvpn-keys")));
+        if (ending != "quit") // which leaves it to the end of the client's bus connection, the mock cannot see
+            QTRY_VERIFY(nm.connections().isEmpty());
+    }
+
     // The real window, run as a user without root, through the real NetworkManager and its OpenVPN plugin to a real
     // OpenVPN server, all in a network namespace of the test's own; then each way the attempt ends.
     void realNetworkManager_data()
