@@ -120,6 +120,7 @@ public slots:
     void onResetSettings();
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -153,6 +154,7 @@ private:
     // Set while the user (not the tunnel) is taking the connection down, and for good once quitting.
     bool userDisconnecting = false;
     bool quitting = false;
+    bool painted = false;
 
     // --- network checks ---
     QUrl publicIpUrl;

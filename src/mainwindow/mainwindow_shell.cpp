@@ -164,6 +164,16 @@ bool MainWindow::trayAvailable() const
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool MainWindow::event(QEvent *event)
+{
+    // What the engines ask of the system at start waits until the window is on screen.
+    if (event->type() == QEvent::Paint && !painted) {
+        painted = true;
+        QTimer::singleShot(0, this, [this] { openVpnEngines->probe(); });
+    }
+    return QMainWindow::event(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();

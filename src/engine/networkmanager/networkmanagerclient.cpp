@@ -11,6 +11,8 @@
 #include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThread>
 #include <QUuid>
 
 #include <algorithm>
@@ -50,42 +52,61 @@ NetworkManagerClient::NetworkManagerClient(QObject *parent)
     : QObject(parent)
     , connectionName(QStringLiteral("orvi-networkmanager-%1").arg(++clientCount))
 {
+    connect(&agent, SIGNAL(moreSecretsRequested()), this, SLOT(onSecretsRefused()));
 }
 
 NetworkManagerClient::~NetworkManagerClient()
 {
     // Closing the connection is what ends an activation bound to it, also when nothing else reaches NetworkManager.
-    if (connected)
+    if (bus == Connected)
         QDBusConnection::disconnectFromBus(connectionName);
 }
 
-QDBusConnection NetworkManagerClient::bus()
+void NetworkManagerClient::withBus(const std::function<void()> &operation)
 {
-    if (connected)
-        return QDBusConnection(connectionName);
-    connected = true;
+    if (bus == Connected) {
+        operation();
+        return;
+    }
+    waiting.append(operation);
+    if (bus == Connecting)
+        return;
+    bus = Connecting;
+    // Connecting waits for the bus daemon's answers, which would hold up the window: a thread waits instead. The
+    // address is the one every D-Bus client honours, read afresh (libdbus reads it once per process). A connection
+    // of its own: closing it ends what was bound to it without touching anyone else's.
+    const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS",
+                                                 QStringLiteral("unix:path=/var/run/dbus/system_bus_socket"));
+    const QString name = connectionName;
+    QThread *connector = QThread::create([address, name] { QDBusConnection::connectToBus(address, name); });
+    connect(connector, SIGNAL(finished()), this, SLOT(onBusConnected()));
+    connect(connector, &QThread::finished, connector, [connector, client = QPointer<NetworkManagerClient>(this), name] {
+        if (!client) // gone meanwhile: nothing else would close it
+            QDBusConnection::disconnectFromBus(name);
+        connector->deleteLater();
+    });
+    connector->start();
+}
+
+void NetworkManagerClient::onBusConnected()
+{
+    bus = Connected;
     registerNetworkManagerTypes();
-    // A connection of its own: closing it ends what was bound to it without touching anyone else's. The address
-    // is the one every D-Bus client honours, read afresh (libdbus reads it once per process).
-    QDBusConnection bus = QDBusConnection::connectToBus(
-        qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS", QStringLiteral("unix:path=/var/run/dbus/system_bus_socket")),
-        connectionName);
-    manager = new NMManagerProxy(bus, this);
+    QDBusConnection connection(connectionName);
+    manager = new NMManagerProxy(connection, this);
     // Subscribed before any activation, so that no state of a new VPN connection can come first.
-    bus.connect(QLatin1String(kService), QString(), QLatin1String(NMVpnConnectionProxy::staticInterfaceName()),
-                QStringLiteral("VpnStateChanged"), this, SLOT(onVpnStateChanged(uint,uint,QDBusMessage)));
-    auto *service = new QDBusServiceWatcher(QLatin1String(kService), bus,
+    connection.connect(QLatin1String(kService), QString(), QLatin1String(NMVpnConnectionProxy::staticInterfaceName()),
+                       QStringLiteral("VpnStateChanged"), this, SLOT(onVpnStateChanged(uint,uint,QDBusMessage)));
+    auto *service = new QDBusServiceWatcher(QLatin1String(kService), connection,
                                             QDBusServiceWatcher::WatchForRegistration
                                                 | QDBusServiceWatcher::WatchForUnregistration,
                                             this);
     connect(service, SIGNAL(serviceRegistered(QString)), this, SLOT(onServiceRegistered()));
     connect(service, SIGNAL(serviceUnregistered(QString)), this, SLOT(onServiceUnregistered()));
-
-    agent = new NetworkManagerSecretAgent(this);
-    connect(agent, SIGNAL(moreSecretsRequested()), this, SLOT(onSecretsRefused()));
-    bus.registerObject(QLatin1String(kAgentPath), agent, QDBusConnection::ExportScriptableSlots);
+    connection.registerObject(QLatin1String(kAgentPath), &agent, QDBusConnection::ExportScriptableSlots);
     registerAgent();
-    return bus;
+    for (const std::function<void()> &operation : std::exchange(waiting, {}))
+        operation();
 }
 
 void NetworkManagerClient::registerAgent()
@@ -96,6 +117,8 @@ void NetworkManagerClient::registerAgent()
     QString identifier = QStringLiteral("net.orvidudaru.client");
     if (agentNumber > 1)
         identifier += QStringLiteral(".%1").arg(agentNumber);
+    if (!QDBusConnection(connectionName).isConnected())
+        return;
     NMAgentManagerProxy agents(QLatin1String(kService), QStringLiteral("/org/freedesktop/NetworkManager/AgentManager"),
                                QDBusConnection(connectionName));
     watch(agents.RegisterWithCapabilities(identifier, kVpnHints), SLOT(onAgentRegistered(QDBusPendingCallWatcher*)));
@@ -153,14 +176,16 @@ bool NetworkManagerClient::vpnPluginInstalled(const QString &description, const 
 
 void NetworkManagerClient::checkService()
 {
-    const QDBusConnection connection = bus();
-    if (!connection.isConnected()) {
-        running = false;
-        emit serviceChecked(false);
-        return;
-    }
-    watch(connection.interface()->asyncCall(QStringLiteral("NameHasOwner"), QLatin1String(kService)),
-          SLOT(onServiceAnswered(QDBusPendingCallWatcher*)));
+    withBus([this] {
+        const QDBusConnection connection(connectionName);
+        if (!connection.isConnected()) {
+            running = false;
+            emit serviceChecked(false);
+            return;
+        }
+        watch(connection.interface()->asyncCall(QStringLiteral("NameHasOwner"), QLatin1String(kService)),
+              SLOT(onServiceAnswered(QDBusPendingCallWatcher*)));
+    });
 }
 
 void NetworkManagerClient::onServiceAnswered(QDBusPendingCallWatcher *call)
@@ -193,17 +218,20 @@ void NetworkManagerClient::activate(const NMVariantMapMap &connectionSettings, c
     QVariantMap &identity = settings[QStringLiteral("connection")];
     if (!identity.contains(QStringLiteral("uuid")))
         identity.insert(QStringLiteral("uuid"), QUuid::createUuid().toString(QUuid::WithoutBraces));
+    agent.answerFor(identity.value(QStringLiteral("uuid")).toString());
     activePath.clear();
     early.clear();
     ended = false;
-    const QDBusConnection connection = bus();
-    agent->answerFor(identity.value(QStringLiteral("uuid")).toString());
-    if (replacedUuid.isEmpty() || !connection.isConnected()) {
-        addAndActivate();
-        return;
-    }
-    NMSettingsProxy stored(connection);
-    watch(stored.GetConnectionByUuid(replacedUuid), SLOT(onReplacedLookedUp(QDBusPendingCallWatcher*)));
+    withBus([this, replacedUuid, activation = generation] {
+        if (ended || activation != generation)
+            return; // ended, or replaced, before the bus was there
+        if (replacedUuid.isEmpty()) {
+            addAndActivate();
+            return;
+        }
+        NMSettingsProxy stored{ QDBusConnection(connectionName) };
+        watch(stored.GetConnectionByUuid(replacedUuid), SLOT(onReplacedLookedUp(QDBusPendingCallWatcher*)));
+    });
 }
 
 void NetworkManagerClient::onReplacedLookedUp(QDBusPendingCallWatcher *call)
@@ -213,7 +241,7 @@ void NetworkManagerClient::onReplacedLookedUp(QDBusPendingCallWatcher *call)
         return;
     const QDBusPendingReply<QDBusObjectPath> reply = *call;
     if (!reply.isError()) {
-        NMSettingsConnectionProxy replaced(reply.value().path(), bus());
+        NMSettingsConnectionProxy replaced(reply.value().path(), QDBusConnection(connectionName));
         watch(replaced.Delete(), SLOT(onReplacedDeleted(QDBusPendingCallWatcher*)));
     } else if (serviceMissing(reply.error())) {
         refuse(reply.reply());
@@ -240,7 +268,6 @@ void NetworkManagerClient::addAndActivate()
     // this client's bus connection closes (NetworkManager 1.16 and later).
     const QVariantMap options{ { QStringLiteral("persist"), QStringLiteral("volatile") },
                                { QStringLiteral("bind-activation"), QStringLiteral("dbus-client") } };
-    bus();
     watch(manager->AddAndActivateConnection2(settings, QDBusObjectPath("/"), QDBusObjectPath("/"), options),
           SLOT(onActivated(QDBusPendingCallWatcher*)));
 }
@@ -272,7 +299,7 @@ void NetworkManagerClient::deactivate()
     if (ended)
         return;
     ended = true;
-    agent->answerFor(QString());
+    agent.answerFor(QString());
     if (!activePath.isEmpty())
         deactivatePath(activePath);
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "engine/networkmanager/networkmanagersecretagent.h"
 #include "engine/networkmanager/networkmanagertypes.h"
 
-#include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class NMManagerProxy;
-class NetworkManagerSecretAgent;
 class QDBusMessage;
 class QDBusPendingCall;
 class QDBusPendingCallWatcher;
@@ -18,7 +19,8 @@ QStringList defaultVpnPluginFolders();
 // One VPN connection at a time through NetworkManager's D-Bus API. The connection is added and activated in one
 // call, in memory only and bound to this client's bus connection: NetworkManager takes it down and deletes it when
 // it ends, and also when the client's bus connection closes, however the client ends. Every call is asynchronous;
-// answers and state changes arrive as signals through the event loop.
+// answers and state changes arrive as signals through the event loop. The client connects to the system bus at its
+// first call, in a thread of its own, so that not even that waits on the GUI thread.
 class NetworkManagerClient : public QObject
 {
     Q_OBJECT
@@ -56,9 +58,6 @@ public:
 
     explicit NetworkManagerClient(QObject *parent = nullptr);
     ~NetworkManagerClient() override;
-
-    // The bus this client talks on; connected at the first call, so constructing a client waits for nothing.
-    QDBusConnection bus();
 
     // What a reason means to the user; protocol names the plugin ("PPTP", "OpenVPN"). Empty for the reasons that
     // name no cause.
@@ -100,6 +99,7 @@ private slots:
     void onReplacedDeleted(QDBusPendingCallWatcher *call);
     void onActivated(QDBusPendingCallWatcher *call);
     void onDeactivated(QDBusPendingCallWatcher *call);
+    void onBusConnected();
     void onAgentRegistered(QDBusPendingCallWatcher *call);
     void onSecretsRefused();
     void onVpnStateChanged(uint state, uint reason, const QDBusMessage &signal);
@@ -112,6 +112,8 @@ private:
         uint reason;
     };
 
+    // Runs operation once the bus connection is made (failed or not), at once when it is.
+    void withBus(const std::function<void()> &operation);
     void registerAgent();
     void watch(const QDBusPendingCall &call, const char *slot);
     bool current(QDBusPendingCallWatcher *call) const;
@@ -121,10 +123,11 @@ private:
 
     const QString connectionName;
     int agentNumber = 0;
-    bool connected = false;
+    enum { NotConnected, Connecting, Connected } bus = NotConnected;
+    QList<std::function<void()>> waiting;
     bool running = false;
     NMManagerProxy *manager = nullptr;
-    NetworkManagerSecretAgent *agent = nullptr;
+    NetworkManagerSecretAgent agent;
 
     // The activation: its number, what it adds, and the active connection NetworkManager named for it.
     quint64 generation = 0;

@@ -13,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 
 namespace {
 
@@ -58,8 +57,6 @@ NetworkManagerOpenVpn::NetworkManagerOpenVpn(ConnectionSink &sink, const SharedC
     connect(&client, SIGNAL(refused(NetworkManagerClient::Refusal,QString)), this,
             SLOT(onRefused(NetworkManagerClient::Refusal,QString)));
     connect(&client, SIGNAL(secretsRefused()), this, SLOT(onSecretsRefused()));
-    // Whether NetworkManager runs decides each attempt's engine; asked once the window is up, not on its way.
-    QTimer::singleShot(0, &client, SLOT(checkService()));
 }
 
 NetworkManagerOpenVpn::~NetworkManagerOpenVpn()
@@ -81,6 +78,11 @@ QString NetworkManagerOpenVpn::installedImporter()
 void NetworkManagerOpenVpn::removeLeftoverKeys()
 {
     QDir(keyFolder()).removeRecursively();
+}
+
+void NetworkManagerOpenVpn::probe()
+{
+    client.checkService();
 }
 
 bool NetworkManagerOpenVpn::available(QString *whyNot) const

@@ -27,6 +27,7 @@ public:
     // Removes the key files of a client that died; only while no other client can run.
     static void removeLeftoverKeys();
 
+    void probe() override;
     bool available(QString *whyNot) const override;
     void prepare(const QByteArray &userName, const QByteArray &password) override;
     int start() override;

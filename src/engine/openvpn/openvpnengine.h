@@ -10,6 +10,8 @@ class OpenVpnEngine
 public:
     virtual ~OpenVpnEngine() = default;
 
+    // Starts finding out, without waiting, what available() needs to know of the system.
+    virtual void probe() {}
     // Whether it can run a tunnel on this system now; when not, whyNot may say what the user could do about it.
     virtual bool available(QString *whyNot) const = 0;
     // The profile's credentials for the next start: UTF-8, at most 49 bytes each, no line breaks.

@@ -15,6 +15,12 @@ OpenVpnEngines::OpenVpnEngines(CVpnProc &process, ConnectionSink &sink, const Sh
 
 OpenVpnEngines::~OpenVpnEngines() = default;
 
+void OpenVpnEngines::probe()
+{
+    if (serviceEngine)
+        serviceEngine->probe();
+}
+
 OpenVpnEngine *OpenVpnEngines::choose()
 {
     QString whyNot;

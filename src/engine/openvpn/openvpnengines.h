@@ -14,6 +14,8 @@ public:
     OpenVpnEngines(CVpnProc &process, ConnectionSink &sink, const SharedConfig &config);
     ~OpenVpnEngines();
 
+    // Finds out what choose() needs to know of the system; its answers come later.
+    void probe();
     // The system's network service where it can run the tunnel, which needs no root; else the child process.
     // Logs what the user could do where the service is there but cannot.
     OpenVpnEngine *choose();

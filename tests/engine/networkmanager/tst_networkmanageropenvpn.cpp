@@ -84,6 +84,7 @@ private slots:
         cfg.dnsServer = GoogleDns;
         Sink sink;
         auto engine = std::make_unique<NetworkManagerOpenVpn>(sink, cfg, ORVI_IMPORTER);
+        engine->probe();
         QString whyNot;
         QTRY_VERIFY(engine->available(&whyNot));
         engine->prepare("alice", "pw");
