@@ -34,7 +34,6 @@ bool serviceMissing(const QDBusError &error)
     case QDBusError::ServiceUnknown:
     case QDBusError::NoServer:
     case QDBusError::Disconnected:
-    case QDBusError::NoReply:
         return true;
     default:
         return false;
@@ -180,7 +179,6 @@ void NetworkManagerClient::checkService()
         const QDBusConnection connection(connectionName);
         if (!connection.isConnected()) {
             running = false;
-            emit serviceChecked(false);
             return;
         }
         watch(connection.interface()->asyncCall(QStringLiteral("NameHasOwner"), QLatin1String(kService)),
@@ -193,7 +191,6 @@ void NetworkManagerClient::onServiceAnswered(QDBusPendingCallWatcher *call)
     call->deleteLater();
     const QDBusPendingReply<bool> reply = *call;
     running = !reply.isError() && reply.value();
-    emit serviceChecked(running);
 }
 
 void NetworkManagerClient::onServiceRegistered()

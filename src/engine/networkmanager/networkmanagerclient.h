@@ -65,11 +65,8 @@ public:
     // True when the plugin's description (nm-openvpn-service.name, say) is in one of the folders.
     static bool vpnPluginInstalled(const QString &description, const QStringList &folders = defaultVpnPluginFolders());
 
-public slots:
-    // Asks whether NetworkManager is on the bus; the answer comes as serviceChecked().
+    // Asks whether NetworkManager is on the bus; serviceRunning() knows once the answer came.
     void checkService();
-
-public:
     // The last answer of checkService, or of NetworkManager coming and going since; false until one arrived.
     bool serviceRunning() const { return running; }
 
@@ -82,7 +79,6 @@ public:
     void deactivate();
 
 signals:
-    void serviceChecked(bool running);
     // The VPN state of the activation, with NetworkManager's reason.
     void vpnStateChanged(uint state, uint reason);
     // NetworkManager refused the activation, was not there, or left the bus while it ran.
