@@ -2,6 +2,9 @@
 
 class QString;
 
+// Connection states the engines report and the dashboard shows.
+enum ConnectionState { Disconnected = 0, Connecting = 1, Connected = 2, Ending = 4 };
+
 // What the connection engines need of their owner: a log and a state display.
 class ConnectionSink
 {

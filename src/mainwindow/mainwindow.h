@@ -24,9 +24,6 @@ class RasApi;
 class SharedConfig;
 class Ui_MainWindow;
 
-// Connection states shown by the dashboard.
-enum ConnectionState { Disconnected = 0, Connecting = 1, Connected = 2, Ending = 4 };
-
 // Milliseconds of qualifying status checks since the last reachability check.
 extern quint32 internetCheckElapsedMs;
 

@@ -16,10 +16,6 @@
 
 namespace {
 
-constexpr int kDisconnected = 0;
-constexpr int kConnecting = 1;
-constexpr int kConnected = 2;
-
 const char *const kServiceType = "org.freedesktop.NetworkManager.openvpn";
 const char *const kPluginDescription = "nm-openvpn-service.name";
 const char *const kImporterName = "orvi-dudaru-openvpn-import";
@@ -119,14 +115,14 @@ int NetworkManagerOpenVpn::start()
     environment.insert(QStringLiteral("HOME"), keyFolder());
     import.setProcessEnvironment(environment);
     import.start(importer, { configPath });
-    state = kConnecting;
-    sink.setConnectionState(kConnecting);
+    state = Connecting;
+    sink.setConnectionState(Connecting);
     return 0;
 }
 
 void NetworkManagerOpenVpn::stop(bool userRequested)
 {
-    end(userRequested || state != kConnecting ? QString() : tr("Connection timed out!"));
+    end(userRequested || state != Connecting ? QString() : tr("Connection timed out!"));
 }
 
 void NetworkManagerOpenVpn::onImportFailed(QProcess::ProcessError error)
@@ -138,7 +134,7 @@ void NetworkManagerOpenVpn::onImportFailed(QProcess::ProcessError error)
 void NetworkManagerOpenVpn::onImported(int exitCode, QProcess::ExitStatus exitStatus)
 {
     const QJsonObject imported = QJsonDocument::fromJson(import.readAllStandardOutput()).object();
-    if (state != kConnecting)
+    if (state != Connecting)
         return;
     // The answer decides, not the exit status: a sanitizer's leak report may follow a complete one.
     Q_UNUSED(exitCode);
@@ -217,8 +213,8 @@ void NetworkManagerOpenVpn::onVpnStateChanged(uint vpnState, uint reason)
         break;
     case NetworkManagerClient::VpnActivated:
         sink.appendLog(tr("The VPN connection is up."), false);
-        state = kConnected;
-        sink.setConnectionState(kConnected);
+        state = Connected;
+        sink.setConnectionState(Connected);
         break;
     case NetworkManagerClient::VpnFailed:
     case NetworkManagerClient::VpnDisconnected:
@@ -274,13 +270,13 @@ QString NetworkManagerOpenVpn::failureText(uint reason) const
 // material left on disk.
 void NetworkManagerOpenVpn::end(const QString &failure)
 {
-    if (state == kDisconnected)
+    if (state == Disconnected)
         return;
     if (!failure.isEmpty())
-        sink.appendLog(state == kConnecting ? tr("Connection Error - ") + failure : failure, false);
+        sink.appendLog(state == Connecting ? tr("Connection Error - ") + failure : failure, false);
     sink.appendLog(QLatin1String(kStop), false);
-    state = kDisconnected;
-    sink.setConnectionState(kDisconnected);
+    state = Disconnected;
+    sink.setConnectionState(Disconnected);
     client.deactivate();
     if (import.state() != QProcess::NotRunning) {
         import.kill();

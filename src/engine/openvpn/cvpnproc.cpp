@@ -22,12 +22,6 @@
 
 namespace {
 
-// The states this controller walks through; the owner shows the same numbers.
-constexpr int kDisconnected = 0;
-constexpr int kConnecting = 1;
-constexpr int kConnected = 2;
-constexpr int kEnding = 4;
-
 constexpr int kConnectionErrorLimit = 3;
 
 const char *const kProgramPath = "./openvpn.exe";
@@ -177,8 +171,8 @@ int CVpnProc::startOpenVpn()
         return 203;
     }
 
-    attempt.state = kConnecting;
-    owner->setConnectionState(kConnecting);
+    attempt.state = Connecting;
+    owner->setConnectionState(Connecting);
     attempt.authFailed = 0;
     return 0;
 }
@@ -253,10 +247,10 @@ void CVpnProc::endLeftoverProcess()
 
 void CVpnProc::stopOpenVpn(bool userRequested)
 {
-    if (attempt.state == kDisconnected)
+    if (attempt.state == Disconnected)
         return;
 
-    if (attempt.state == kConnecting && !userRequested) {
+    if (attempt.state == Connecting && !userRequested) {
         QString reason;
         if (attempt.tunPrivilegeMissing)
             reason = tr("OpenVPN could not create the tunnel device: it needs root or the CAP_NET_ADMIN capability. "
@@ -272,8 +266,8 @@ void CVpnProc::stopOpenVpn(bool userRequested)
     }
     owner->appendLog(QStringLiteral("------------ OpenVPN Stop ------------"), false);
 
-    attempt.state = kDisconnected;
-    owner->setConnectionState(kDisconnected);
+    attempt.state = Disconnected;
+    owner->setConnectionState(Disconnected);
 
     if (process->processId() != 0)
         endProcess();
@@ -334,7 +328,7 @@ void CVpnProc::processFinished(int exitCode, QProcess::ExitStatus exitStatus)
     Q_UNUSED(exitCode);
     Q_UNUSED(exitStatus);
     endStep();
-    owner->setConnectionState(kDisconnected);
+    owner->setConnectionState(Disconnected);
 }
 
 void CVpnProc::processError(QProcess::ProcessError error)
@@ -343,7 +337,7 @@ void CVpnProc::processError(QProcess::ProcessError error)
     if (error != QProcess::FailedToStart)
         return;
     endStep();
-    owner->setConnectionState(kDisconnected);
+    owner->setConnectionState(Disconnected);
     owner->appendLog(tr("Connection Error - ") + tr("Failed to start"), false);
 }
 
@@ -364,17 +358,17 @@ void CVpnProc::handleOutput(const QString &chunk)
     consoleLog.close();
 
     const int previousState = attempt.state;
-    if (attempt.state == kConnecting)
+    if (attempt.state == Connecting)
         classify(bytes);
-    if (attempt.state == kConnected && bytes.contains(kRestarting))
-        owner->setConnectionState(kConnected);
+    if (attempt.state == Connected && bytes.contains(kRestarting))
+        owner->setConnectionState(Connected);
     stepAfterOutput(previousState);
 }
 
 void CVpnProc::classify(const QByteArray &chunk)
 {
     if (chunk.contains(kInitializationCompleted))
-        attempt.state = kConnected;
+        attempt.state = Connected;
 
     if (reportsMissingTunPrivilege(chunk)) {
         // OpenVPN gives up for good, and so would every further attempt.
@@ -404,31 +398,31 @@ void CVpnProc::resetCounters()
 
 void CVpnProc::stepAfterOutput(int previousState)
 {
-    if (attempt.state == kConnected && previousState != kConnected) {
+    if (attempt.state == Connected && previousState != Connected) {
         resetCounters();
-        owner->setConnectionState(kConnected);
-    } else if (attempt.state == kConnecting) {
-        owner->setConnectionState(kConnecting);
+        owner->setConnectionState(Connected);
+    } else if (attempt.state == Connecting) {
+        owner->setConnectionState(Connecting);
         if (failureThresholdReached()) {
             stopOpenVpn(false);
             resetCounters();
         }
-    } else if (attempt.state == kEnding) {
+    } else if (attempt.state == Ending) {
         resetCounters();
-        attempt.state = kDisconnected;
-        owner->setConnectionState(kDisconnected);
+        attempt.state = Disconnected;
+        owner->setConnectionState(Disconnected);
     }
 }
 
 void CVpnProc::endStep()
 {
-    if (attempt.state == kConnected || attempt.state == kEnding) {
+    if (attempt.state == Connected || attempt.state == Ending) {
         resetCounters();
-        attempt.state = kDisconnected;
-        owner->setConnectionState(kDisconnected);
-    } else if (attempt.state == kConnecting) {
-        attempt.state = kEnding;
-        owner->setConnectionState(kEnding);
+        attempt.state = Disconnected;
+        owner->setConnectionState(Disconnected);
+    } else if (attempt.state == Connecting) {
+        attempt.state = Ending;
+        owner->setConnectionState(Ending);
         if (failureThresholdReached()) {
             stopOpenVpn(false);
             resetCounters();
