@@ -49,7 +49,6 @@ public:
     QSystemTrayIcon *systemTrayIcon() const { return trayIcon; }
     QMenu *systemTrayMenu() const { return trayMenu; }
     CVpnProc *openVpnProcess() const { return vpnProc; }
-    OpenVpnEngines *openVpnEngineChoice() const { return openVpnEngines; }
 
     // --- shell and tray ---
     void createTrayIcon();

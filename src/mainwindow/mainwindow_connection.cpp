@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <climits>
-#include <cstring>
 
 quint32 internetCheckElapsedMs = 0;
 

@@ -85,6 +85,9 @@ bool NetworkManagerOpenVpn::available(QString *whyNot) const
 {
     if (!client.serviceRunning())
         return false;
+    QString unused;
+    if (!whyNot)
+        whyNot = &unused;
     if (!NetworkManagerClient::vpnPluginInstalled(QLatin1String(kPluginDescription), pluginFolders)) {
         *whyNot = tr("NetworkManager has no OpenVPN plugin: install the package network-manager-openvpn. Until then "
                      "OpenVPN runs on its own, which needs root.");
