@@ -1,7 +1,7 @@
 '''NetworkManager for python3-dbusmock: its stock template, with what the real service has and the stock one lacks.
 
-- AddAndActivateConnection2: adds the connection and activates it at once; the call is kept in the call log with
-  its options. A VPN connection then walks the states of the parameter "walk", a list of [state, reason], one
+- AddAndActivateConnection2: adds the connection and activates it at once; its options are kept with the
+  connection's settings as the setting "activation", where a test reads both at once. A VPN connection then walks the states of the parameter "walk", a list of [state, reason], one
   every 10 ms after 150 ms; one that ends failed or disconnected is removed, as NetworkManager removes a volatile
   connection.
 - DeactivateConnection takes a volatile connection away with its activation.
@@ -37,10 +37,11 @@ def remove_volatile(active_path):
         dbusmock.get_object(connection).ConnectionDelete(dbusmock.get_object(connection))
 
 
-def add_and_activate2(self, settings, _device, _specific_object, _options):
+def add_and_activate2(self, settings, _device, _specific_object, options):
     time.sleep(self.delay)
     self.count = getattr(self, 'count', 0) + 1
     connection = self.SettingsAddConnection(settings)
+    dbusmock.get_object(connection).settings['activation'] = options
     active = self.AddActiveConnection([], connection, '/', f'orvi{self.count}', dbus.UInt32(1))
     steps = [tuple(step) for step in self.walk]
 

@@ -93,20 +93,3 @@ QStringList MockNetworkManager::settings()
     lines.sort();
     return lines;
 }
-
-QStringList MockNetworkManager::activationOptions()
-{
-    const QDBusMessage reply = call(kManager, "org.freedesktop.DBus.Mock", "GetMethodCalls",
-                                    { "AddAndActivateConnection2" });
-    QList<QVariant> calls;
-    const QDBusArgument log = reply.arguments().value(0).value<QDBusArgument>();
-    log.beginArray(); // a(tav)
-    while (!log.atEnd()) {
-        quint64 time;
-        log.beginStructure();
-        log >> time >> calls;
-        log.endStructure();
-    }
-    log.endArray();
-    return text(calls.value(3)).split(',');
-}

@@ -20,10 +20,9 @@ struct MockNetworkManager
     QList<QDBusObjectPath> active();
     QList<QDBusObjectPath> connections();
     // The one connection's settings and VPN secrets as NetworkManager holds them, one "setting.key=value" a line,
-    // sorted; lists comma-separated, a{ss} as key=value, au as dotted addresses.
+    // sorted; lists comma-separated, a{ss} as key=value, au as dotted addresses. The options it was activated with
+    // are the setting "activation".
     QStringList settings();
-    // The options of the last AddAndActivateConnection2, "key=value" each.
-    QStringList activationOptions();
 
     PrivateBus privateBus;
     QDBusConnection bus = QDBusConnection::connectToBus(privateBus.address, "test"); // not connected without it

@@ -49,7 +49,8 @@ private slots:
         const QByteArray inlineKeys = "client\r\nremote vpn.example.test 1194 udp\r\nkey-direction 1\r\nverb 3\r\n<ca>\n" + kPem
             + "</ca>\n<cert>\n" + kPem + "</cert>\n<key>\n" + kPem + "</key>\n<tls-auth>\n" + kPem + "</tls-auth>\n";
         QTest::newRow("inline keys, key-direction 1, stopped") << inlineKeys << up << "stop"
-            << QStringList{ "connection.autoconnect=false", "connection.id=Orvi", "connection.permissions=user:" + login,
+            << QStringList{ "activation.bind-activation=dbus-client", "activation.persist=volatile",
+                            "connection.autoconnect=false", "connection.id=Orvi", "connection.permissions=user:" + login,
                             "connection.type=vpn", "ipv4.dns-priority=-2147483648", "ipv4.dns=8.8.8.8,8.8.4.4",
                             "ipv4.ignore-auto-dns=true", "ipv4.method=auto", "vpn.data=ca=<keys>/config-ca.pem,"
                             "cert=<keys>/config-cert.pem,connection-type=password-tls,key=<keys>/config-key.pem,"
