@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -63,10 +64,12 @@ void echo()
     std::fflush(stdout);
 }
 
-void obey()
+void obey(QSocketNotifier *input)
 {
     char line[256] = {};
     const ssize_t size = ::read(0, line, sizeof line - 1);
+    if (size == 0) // the end of the input: nothing more will come
+        input->setEnabled(false);
     const QStringList command = QString::fromLocal8Bit(line, size > 0 ? int(size) : 0).simplified().split(' ');
     if (command.value(0) == QLatin1String("click")) {
         static_cast<QAbstractButton *>(shownWidget(qPrintable(command.value(1))))->click();
@@ -88,8 +91,9 @@ void watch()
     auto *poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, echo);
     poll->start(50);
+    ::fcntl(0, F_SETFL, ::fcntl(0, F_GETFL) | O_NONBLOCK); // never wait for a command
     auto *input = new QSocketNotifier(0, QSocketNotifier::Read, qApp);
-    QObject::connect(input, &QSocketNotifier::activated, obey);
+    QObject::connect(input, &QSocketNotifier::activated, [input] { obey(input); });
 }
 
 } // namespace
