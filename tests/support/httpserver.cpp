@@ -2,34 +2,19 @@
 
 #include <QTcpSocket>
 
-HttpServer::HttpServer()
+HttpServer::HttpServer(const QList<int> &statuses, const QByteArray &body)
 {
-    listen(QHostAddress::LocalHost, 0);
-    base = QStringLiteral("http://127.0.0.1:%1").arg(serverPort());
-    connect(this, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
-}
-
-void HttpServer::onNewConnection()
-{
-    while (QTcpSocket *socket = nextPendingConnection())
-        connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
-}
-
-void HttpServer::onReadyRead()
-{
-    auto *socket = qobject_cast<QTcpSocket *>(sender());
-    if (socket->peek(65536).contains("\r\n\r\n")) { // a GET is all head
-        heads.append(socket->readAll());
-        freshConnection.append(!sockets.contains(socket));
-        sockets.append(socket);
-    }
-}
-
-void HttpServer::answer(int index, int status, const QByteArray &body, bool keepAlive)
-{
-    sockets.at(index)->write("HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Length: "
-                             + QByteArray::number(body.size()) + "\r\nConnection: "
-                             + (keepAlive ? "keep-alive" : "close") + "\r\n\r\n" + body);
-    if (!keepAlive)
-        sockets.at(index)->disconnectFromHost();
+    listen(QHostAddress::LocalHost);
+    connect(this, &QTcpServer::newConnection, this, [=] {
+        while (QTcpSocket *socket = nextPendingConnection())
+            connect(socket, &QTcpSocket::readyRead, this, [=] {
+                if (!socket->peek(65536).contains("\r\n\r\n")) // a GET is all head
+                    return;
+                socket->readAll();
+                requests.append(socket);
+                if (const int status = statuses.value(requests.size() - 1))
+                    socket->write("HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Length: "
+                                  + QByteArray::number(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body);
+            });
+    });
 }

@@ -1,27 +1,12 @@
 #include "support/tempworkdir.h"
 
-#include <QDir>
 #include <QFile>
-
-TempWorkDir::TempWorkDir()
-    : previous(QDir::currentPath())
-{
-    if (isValid())
-        QDir::setCurrent(path());
-}
-
-TempWorkDir::~TempWorkDir()
-{
-    QDir::setCurrent(previous);
-}
 
 bool TempWorkDir::writeScript(const QString &name, const QByteArray &body) const
 {
     QFile file(filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size())
-        return false;
-    file.close();
-    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(body) == body.size() && file.flush()
+        && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QByteArray TempWorkDir::readFile(const QString &path)

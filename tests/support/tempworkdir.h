@@ -1,19 +1,18 @@
 #pragma once
 
-#include <QString>
+#include <QDir>
 #include <QTemporaryDir>
 
 // A fresh temporary folder made the working directory for the lifetime of the object.
 class TempWorkDir : public QTemporaryDir
 {
+    const QString previous = QDir::currentPath();
+
 public:
-    TempWorkDir();
-    ~TempWorkDir();
+    TempWorkDir() { QDir::setCurrent(path()); }
+    ~TempWorkDir() { QDir::setCurrent(previous); }
 
     // Writes an executable shell script into the folder.
     bool writeScript(const QString &name, const QByteArray &body) const;
     static QByteArray readFile(const QString &path);
-
-private:
-    QString previous;
 };
