@@ -7,9 +7,12 @@
 - DeactivateConnection takes a volatile connection away with its activation.
 - The calls that change something answer "delay" seconds late, as a busy service or a permission check would.
 - An agent manager that takes registrations.
+- With the parameter "leftover" (a login name), a connection an older client left active, stored under the UUID
+  those clients gave it.
 '''
 
 import time
+import uuid
 
 import dbus
 from gi.repository import GLib
@@ -78,6 +81,10 @@ def load(mock, parameters):
          'ret = self.add_and_activate2(self, *args)'),
         ('DeactivateConnection', 'o', '', 'self.deactivate(self, args[0])'),
     ])
+    if parameters.get('leftover'):
+        older = uuid.uuid5(uuid.UUID('6f3c1b7e-2d4a-5e8f-9b10-4c7a2e9d5f31'), parameters['leftover'] + ':orvi')
+        left = manager.SettingsAddConnection({'connection': {'id': 'Orvi', 'uuid': str(older), 'type': 'vpn'}})
+        manager.AddActiveConnection([], left, '/', 'older', dbus.UInt32(2))
     mock.AddObject(AGENT_MANAGER_OBJ, 'org.freedesktop.NetworkManager.AgentManager', {}, [
         ('Register', 's', '', ''),
         ('RegisterWithCapabilities', 'su', '', ''),

@@ -44,10 +44,11 @@ MockNetworkManager::~MockNetworkManager()
     QDBusConnection::disconnectFromBus("test");
 }
 
-bool MockNetworkManager::start(const QByteArray &walk, double delay)
+bool MockNetworkManager::start(const QByteArray &walk, double delay, const QString &leftover)
 {
     process.setStandardOutputFile(QProcess::nullDevice()); // its log of the calls it got
-    const QByteArray parameters = "{\"walk\": " + walk + ", \"delay\": " + QByteArray::number(delay) + "}";
+    const QByteArray parameters = "{\"walk\": " + walk + ", \"delay\": " + QByteArray::number(delay)
+        + ", \"leftover\": \"" + leftover.toUtf8() + "\"}";
     PrivateBus::startChild(process, "/usr/bin/python3",
                            { "-m", "dbusmock", "--template", ORVI_NM_TEMPLATE, "--parameters", parameters });
     return QTest::qWaitFor([this] { return bus.interface()->isServiceRegistered(kNm).value(); }, 10000);

@@ -13,8 +13,9 @@ struct MockNetworkManager
 {
     ~MockNetworkManager();
 
-    // walk: the [state, reason] pairs each VPN activation walks, as JSON; delay: seconds each changing call takes.
-    bool start(const QByteArray &walk = "[]", double delay = 0);
+    // walk: the [state, reason] pairs each VPN activation walks, as JSON; delay: seconds each changing call takes;
+    // leftover: the login whose older client left its connection active, if any.
+    bool start(const QByteArray &walk = "[]", double delay = 0, const QString &leftover = QString());
     QDBusMessage call(const QString &path, const QString &interface, const QString &method,
                       const QVariantList &arguments = {});
     QList<QDBusObjectPath> active();

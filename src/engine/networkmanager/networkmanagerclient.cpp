@@ -11,8 +11,6 @@
 #include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
-#include <QThread>
 #include <QUuid>
 
 #include <algorithm>
@@ -57,41 +55,21 @@ NetworkManagerClient::NetworkManagerClient(QObject *parent)
 NetworkManagerClient::~NetworkManagerClient()
 {
     // Closing the connection is what ends an activation bound to it, also when nothing else reaches NetworkManager.
-    if (bus == Connected)
+    if (connected)
         QDBusConnection::disconnectFromBus(connectionName);
 }
 
-void NetworkManagerClient::withBus(const std::function<void()> &operation)
+QDBusConnection NetworkManagerClient::bus()
 {
-    if (bus == Connected) {
-        operation();
-        return;
-    }
-    waiting.append(operation);
-    if (bus == Connecting)
-        return;
-    bus = Connecting;
-    // Connecting waits for the bus daemon's answers, which would hold up the window: a thread waits instead. The
-    // address is the one every D-Bus client honours, read afresh (libdbus reads it once per process). A connection
-    // of its own: closing it ends what was bound to it without touching anyone else's.
-    const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS",
-                                                 QStringLiteral("unix:path=/var/run/dbus/system_bus_socket"));
-    const QString name = connectionName;
-    QThread *connector = QThread::create([address, name] { QDBusConnection::connectToBus(address, name); });
-    connect(connector, SIGNAL(finished()), this, SLOT(onBusConnected()));
-    connect(connector, &QThread::finished, connector, [connector, client = QPointer<NetworkManagerClient>(this), name] {
-        if (!client) // gone meanwhile: nothing else would close it
-            QDBusConnection::disconnectFromBus(name);
-        connector->deleteLater();
-    });
-    connector->start();
-}
-
-void NetworkManagerClient::onBusConnected()
-{
-    bus = Connected;
+    if (connected)
+        return QDBusConnection(connectionName);
+    connected = true;
     registerNetworkManagerTypes();
-    QDBusConnection connection(connectionName);
+    // A connection of its own: closing it ends what was bound to it without touching anyone else's. The address is
+    // the one every D-Bus client honours, read afresh (libdbus reads it once per process).
+    QDBusConnection connection = QDBusConnection::connectToBus(
+        qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS", QStringLiteral("unix:path=/var/run/dbus/system_bus_socket")),
+        connectionName);
     manager = new NMManagerProxy(connection, this);
     // Subscribed before any activation, so that no state of a new VPN connection can come first.
     connection.connect(QLatin1String(kService), QString(), QLatin1String(NMVpnConnectionProxy::staticInterfaceName()),
@@ -104,8 +82,7 @@ void NetworkManagerClient::onBusConnected()
     connect(service, SIGNAL(serviceUnregistered(QString)), this, SLOT(onServiceUnregistered()));
     connection.registerObject(QLatin1String(kAgentPath), &agent, QDBusConnection::ExportScriptableSlots);
     registerAgent();
-    for (const std::function<void()> &operation : std::exchange(waiting, {}))
-        operation();
+    return connection;
 }
 
 void NetworkManagerClient::registerAgent()
@@ -116,10 +93,11 @@ void NetworkManagerClient::registerAgent()
     QString identifier = QStringLiteral("net.orvidudaru.client");
     if (agentNumber > 1)
         identifier += QStringLiteral(".%1").arg(agentNumber);
-    if (!QDBusConnection(connectionName).isConnected())
+    const QDBusConnection connection = bus();
+    if (!connection.isConnected())
         return;
     NMAgentManagerProxy agents(QLatin1String(kService), QStringLiteral("/org/freedesktop/NetworkManager/AgentManager"),
-                               QDBusConnection(connectionName));
+                               connection);
     watch(agents.RegisterWithCapabilities(identifier, kVpnHints), SLOT(onAgentRegistered(QDBusPendingCallWatcher*)));
 }
 
@@ -175,15 +153,13 @@ bool NetworkManagerClient::vpnPluginInstalled(const QString &description, const 
 
 void NetworkManagerClient::checkService()
 {
-    withBus([this] {
-        const QDBusConnection connection(connectionName);
-        if (!connection.isConnected()) {
-            running = false;
-            return;
-        }
-        watch(connection.interface()->asyncCall(QStringLiteral("NameHasOwner"), QLatin1String(kService)),
-              SLOT(onServiceAnswered(QDBusPendingCallWatcher*)));
-    });
+    const QDBusConnection connection = bus();
+    if (!connection.isConnected()) {
+        running = false;
+        return;
+    }
+    watch(connection.interface()->asyncCall(QStringLiteral("NameHasOwner"), QLatin1String(kService)),
+          SLOT(onServiceAnswered(QDBusPendingCallWatcher*)));
 }
 
 void NetworkManagerClient::onServiceAnswered(QDBusPendingCallWatcher *call)
@@ -219,16 +195,12 @@ void NetworkManagerClient::activate(const NMVariantMapMap &connectionSettings, c
     activePath.clear();
     early.clear();
     ended = false;
-    withBus([this, replacedUuid, activation = generation] {
-        if (ended || activation != generation)
-            return; // ended, or replaced, before the bus was there
-        if (replacedUuid.isEmpty()) {
-            addAndActivate();
-            return;
-        }
-        NMSettingsProxy stored{ QDBusConnection(connectionName) };
-        watch(stored.GetConnectionByUuid(replacedUuid), SLOT(onReplacedLookedUp(QDBusPendingCallWatcher*)));
-    });
+    if (replacedUuid.isEmpty()) {
+        addAndActivate();
+        return;
+    }
+    NMSettingsProxy stored(bus());
+    watch(stored.GetConnectionByUuid(replacedUuid), SLOT(onReplacedLookedUp(QDBusPendingCallWatcher*)));
 }
 
 void NetworkManagerClient::onReplacedLookedUp(QDBusPendingCallWatcher *call)
@@ -238,7 +210,7 @@ void NetworkManagerClient::onReplacedLookedUp(QDBusPendingCallWatcher *call)
         return;
     const QDBusPendingReply<QDBusObjectPath> reply = *call;
     if (!reply.isError()) {
-        NMSettingsConnectionProxy replaced(reply.value().path(), QDBusConnection(connectionName));
+        NMSettingsConnectionProxy replaced(reply.value().path(), bus());
         watch(replaced.Delete(), SLOT(onReplacedDeleted(QDBusPendingCallWatcher*)));
     } else if (serviceMissing(reply.error())) {
         refuse(reply.reply());
@@ -265,6 +237,7 @@ void NetworkManagerClient::addAndActivate()
     // this client's bus connection closes (NetworkManager 1.16 and later).
     const QVariantMap options{ { QStringLiteral("persist"), QStringLiteral("volatile") },
                                { QStringLiteral("bind-activation"), QStringLiteral("dbus-client") } };
+    bus();
     watch(manager->AddAndActivateConnection2(settings, QDBusObjectPath("/"), QDBusObjectPath("/"), options),
           SLOT(onActivated(QDBusPendingCallWatcher*)));
 }

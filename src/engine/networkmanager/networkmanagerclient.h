@@ -3,10 +3,9 @@
 #include "engine/networkmanager/networkmanagersecretagent.h"
 #include "engine/networkmanager/networkmanagertypes.h"
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
-
-#include <functional>
 
 class NMManagerProxy;
 class QDBusMessage;
@@ -20,7 +19,7 @@ QStringList defaultVpnPluginFolders();
 // call, in memory only and bound to this client's bus connection: NetworkManager takes it down and deletes it when
 // it ends, and also when the client's bus connection closes, however the client ends. Every call is asynchronous;
 // answers and state changes arrive as signals through the event loop. The client connects to the system bus at its
-// first call, in a thread of its own, so that not even that waits on the GUI thread.
+// first call, not at its construction.
 class NetworkManagerClient : public QObject
 {
     Q_OBJECT
@@ -95,7 +94,6 @@ private slots:
     void onReplacedDeleted(QDBusPendingCallWatcher *call);
     void onActivated(QDBusPendingCallWatcher *call);
     void onDeactivated(QDBusPendingCallWatcher *call);
-    void onBusConnected();
     void onAgentRegistered(QDBusPendingCallWatcher *call);
     void onSecretsRefused();
     void onVpnStateChanged(uint state, uint reason, const QDBusMessage &signal);
@@ -108,8 +106,8 @@ private:
         uint reason;
     };
 
-    // Runs operation once the bus connection is made (failed or not), at once when it is.
-    void withBus(const std::function<void()> &operation);
+    // Connects at the first call; a connection that failed answers every call with an error.
+    QDBusConnection bus();
     void registerAgent();
     void watch(const QDBusPendingCall &call, const char *slot);
     bool current(QDBusPendingCallWatcher *call) const;
@@ -119,8 +117,7 @@ private:
 
     const QString connectionName;
     int agentNumber = 0;
-    enum { NotConnected, Connecting, Connected } bus = NotConnected;
-    QList<std::function<void()>> waiting;
+    bool connected = false;
     bool running = false;
     NMManagerProxy *manager = nullptr;
     NetworkManagerSecretAgent agent;

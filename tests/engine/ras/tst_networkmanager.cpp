@@ -116,23 +116,14 @@ private slots:
         QFETCH(QStringList, settings); QFETCH(QStringList, log);
 
         MockNetworkManager nm;
-        QVERIFY(nm.bus.isConnected() && (walk.isEmpty() || nm.start(walk, delay)));
+        const QString login = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+        QVERIFY(nm.bus.isConnected() && (walk.isEmpty() || nm.start(walk, delay, leftover ? login : QString())));
+        QCOMPARE(nm.active().size(), int(leftover));
         TempWorkDir pluginFolder;
         for (const QString &plugin : plugins.split(' '))
             QVERIFY(pluginFolder.writeScript("nm-" + plugin + "-service.name", "[VPN Connection]\n"));
         std::unique_ptr<RasApi> backend(createNetworkManagerRasApi({ pluginFolder.path() }));
         TestWindow t(dns, { { protocol, "office", "vpn.example.test", "bob", "pw", QString(), key } }, {}, backend.get());
-        if (leftover) { // stored under the UUID older clients gave their connection, and active
-            const QString uuid = QUuid::createUuidV5(QUuid("{6f3c1b7e-2d4a-5e8f-9b10-4c7a2e9d5f31}"),
-                                                     QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name) + ":orvi")
-                                     .toString(QUuid::WithoutBraces);
-            const QMap<QString, QVariantMap> old{ { "connection", { { "id", "Orvi" }, { "uuid", uuid }, { "type", "vpn" } } } };
-            const QDBusMessage added = nm.call("/org/freedesktop/NetworkManager/Settings", kNm + ".Settings",
-                                               "AddConnectionUnsaved", { QVariant::fromValue(old) });
-            nm.call("/org/freedesktop/NetworkManager", kNm, "ActivateConnection",
-                    { added.arguments().value(0), QVariant::fromValue(QDBusObjectPath("/")), QVariant::fromValue(QDBusObjectPath("/")) });
-            QCOMPARE(nm.active().size(), 1);
-        }
         const auto act = [&] {
             if (action == "Connect")
                 t.click("ConnectButton");
