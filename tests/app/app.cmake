@@ -1,9 +1,5 @@
 # The real executable, started as a user would.
-if(UNIX)
-    foreach(name tst_startup tst_userdatafolder)
-        orvi_add_test(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
-        target_compile_definitions(${name} PRIVATE ORVI_EXECUTABLE="$<TARGET_FILE:orvi-dudaru>"
-                                                   ORVI_TEST_PLUGINS="${ORVI_TEST_PLUGINS}")
-        add_dependencies(${name} orvi-dudaru orvi_uidriver)
-    endforeach()
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    orvi_add_test(tst_startup ${CMAKE_CURRENT_LIST_DIR}/tst_startup.cpp)
+    orvi_add_test(tst_userdatafolder ${CMAKE_CURRENT_LIST_DIR}/tst_userdatafolder.cpp)
 endif()

@@ -1,41 +1,22 @@
+#include "support/realclient.h"
 #include "support/tempworkdir.h"
 
 #include <QtTest>
 
 // The installed client, started with --user-data, keeps its files in the user's data folder; started by
-// hand it keeps them in the working directory. Each case runs the real executable in a private home.
+// hand it keeps them in the working directory. Each case runs the real executable afresh.
 class TestUserDataFolder : public QObject
 {
     Q_OBJECT
 
-    QScopedPointer<TempWorkDir> sandbox;
-    QString path(const QString &name) const { return sandbox->filePath(name); }
-    QString dataFolder() const { return path("data/Orvi Dudaru"); }
-
-    // Everything the client may touch lies in the sandbox: home, data, runtime folder and working directory.
-    // driver: a QT_QPA_GENERIC_PLUGINS value that drives the window (tests/support/uidriver).
-    void start(QProcess &client, const QStringList &arguments, const QString &driver = QString())
-    {
-        for (const char *folder : { "home", "runtime", "work", "bin" })
-            QVERIFY(QDir().mkdir(path(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        QVERIFY(sandbox->writeScript("bin/openvpn", "#!/bin/sh\n"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", path("home"));
-        env.insert("XDG_DATA_HOME", path("data"));
-        env.insert("XDG_CONFIG_HOME", path("home/.config"));
-        env.insert("XDG_RUNTIME_DIR", path("runtime"));
-        env.insert("PATH", path("bin") + ':' + env.value("PATH"));
-        if (!driver.isEmpty()) {
-            env.insert("QT_PLUGIN_PATH", ORVI_TEST_PLUGINS);
-            env.insert("QT_QPA_GENERIC_PLUGINS", driver);
-        }
-        client.setProcessEnvironment(env);
-        client.setWorkingDirectory(path("work"));
-        client.start(QStringLiteral(ORVI_EXECUTABLE), arguments);
-    }
+    std::unique_ptr<RealClient> client;
 
 private slots:
-    void init() { sandbox.reset(new TempWorkDir); }
+    void init()
+    {
+        client = std::make_unique<RealClient>();
+        QVERIFY(client->writeScript("bin/openvpn", "#!/bin/sh\n"));
+    }
 
     void filesStayWhereTheClientWasStarted_data()
     {
@@ -48,27 +29,28 @@ private slots:
     void filesStayWhereTheClientWasStarted()
     {
         QFETCH(bool, userData); QFETCH(QByteArray, ownOpenVpn);
-        if (!ownOpenVpn.isEmpty())
-            QVERIFY(QDir().mkpath(dataFolder()) && sandbox->writeScript("data/Orvi Dudaru/openvpn.exe", ownOpenVpn));
-        QProcess client;
+        const QString data = client->filePath("home/.local/share/Orvi Dudaru");
+        const QString logon = client->filePath("home/.config/autostart/Orvi.desktop");
+        QVERIFY(ownOpenVpn.isEmpty() || client->writeScript(data + "/openvpn.exe", ownOpenVpn));
         const QStringList option = userData ? QStringList{ "--user-data" } : QStringList();
-        start(client, option, "orviuidriver:logon");
-        const QString used = userData ? dataFolder() : path("work"), logon = path("home/.config/autostart/Orvi.desktop");
-        QTRY_VERIFY_WITH_TIMEOUT(TempWorkDir::readFile(logon).endsWith("X-GNOME-Autostart-enabled=true\n"), 15000);
-        client.terminate();
-        QVERIFY(client.waitForFinished(10000) && client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0);
+        client->start({}, "orviuidriver:logon", option);
+        const QString used = userData ? data : client->dir.path();
+        QTRY_VERIFY2_WITH_TIMEOUT(TempWorkDir::readFile(logon).endsWith("X-GNOME-Autostart-enabled=true\n"), client->output(), 15000);
+        client->process.terminate();
+        QVERIFY(client->process.waitForFinished(10000) && client->process.exitStatus() == QProcess::NormalExit
+                && client->process.exitCode() == 0);
         const QString entry = TempWorkDir::readFile(logon);
-        QCOMPARE(QProcess::splitCommand(entry.section("\nExec=", 1).section('\n', 0, 0)), QStringList(ORVI_EXECUTABLE) + option);
+        QCOMPARE(QProcess::splitCommand(entry.section("\nExec=", 1).section('\n', 0, 0)), QStringList(client->process.program()) + option);
         QCOMPARE(entry.section("\nPath=", 1).section('\n', 0, 0), used);
         QVERIFY(QFile::exists(used + "/shared_config.ini"));
 
         if (!userData) {
-            QVERIFY(!QFile::exists(path("data")) && !QFileInfo(used + "/openvpn.exe").isSymLink());
+            QVERIFY(!QFile::exists(data) && !QFileInfo(used + "/openvpn.exe").isSymLink());
             return;
         }
-        QVERIFY(!QFile::exists(path("work/shared_config.ini")));
+        QVERIFY(!QFile::exists(client->filePath("shared_config.ini")));
         if (ownOpenVpn.isEmpty()) {
-            QCOMPARE(QFileInfo(used + "/openvpn.exe").symLinkTarget(), path("bin/openvpn"));
+            QCOMPARE(QFileInfo(used + "/openvpn.exe").symLinkTarget(), client->filePath("bin/openvpn"));
             // Created owner-only: the configuration in it holds passwords.
             QCOMPARE(QFile::permissions(used) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -86,17 +68,15 @@ private slots:
     void answeredWithoutTouchingAnything()
     {
         QFETCH(QStringList, arguments); QFETCH(QString, answer);
-        QProcess client;
-        start(client, arguments);
-        QVERIFY(client.waitForFinished(10000));
-        QVERIFY(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0);
-        const QString output = client.readAllStandardOutput();
+        client->process.setProcessChannelMode(QProcess::SeparateChannels); // what it says on standard output
+        client->start({}, "", arguments);
+        QVERIFY(client->process.waitForFinished(10000));
+        QVERIFY(client->process.exitStatus() == QProcess::NormalExit && client->process.exitCode() == 0);
+        const QString output = client->output();
         QVERIFY2(QRegularExpression(answer).match(output).hasMatch(), qPrintable(output));
-        // No data folder, no configuration, no instance marker.
-        QCOMPARE(QDir(sandbox->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList({ "bin", "home", "runtime", "work" }));
-        for (const char *folder : { "home", "runtime", "work" })
-            QVERIFY2(QDir(path(folder)).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), folder);
+        // No home, no data folder, no configuration, no instance marker.
+        QCOMPARE(QDir(client->dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList("bin"));
+        QVERIFY(QDir(client->runtime.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
 };
 

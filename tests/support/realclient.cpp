@@ -2,6 +2,7 @@
 
 #include "config/sharedconfig.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <grp.h>
@@ -11,7 +12,7 @@
 RealClient::RealClient(const QByteArray &settings, const QList<VpnServerInfo> &profiles)
 {
     QFile file(dir.filePath("shared_config.ini"));
-    if (file.open(QIODevice::WriteOnly))
+    if ((!settings.isEmpty() || !profiles.isEmpty()) && file.open(QIODevice::WriteOnly))
         file.write("[settings]\n" + settings);
     file.close();
     if (!profiles.isEmpty()) {
@@ -21,6 +22,10 @@ RealClient::RealClient(const QByteArray &settings, const QList<VpnServerInfo> &p
     }
     environment.insert("XDG_RUNTIME_DIR", runtime.path());
     environment.insert("QT_PLUGIN_PATH", ORVI_TEST_PLUGINS);
+    environment.insert("PATH", dir.filePath("bin") + ':' + environment.value("PATH"));
+    environment.insert("HOME", dir.filePath("home")); // made by the client when it writes there
+    environment.remove("XDG_CONFIG_HOME");
+    environment.remove("XDG_DATA_HOME");
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setWorkingDirectory(dir.path());
 }
@@ -31,10 +36,9 @@ RealClient::~RealClient()
     process.waitForFinished();
 }
 
-void RealClient::start(const QString &user, const QString &driver)
+void RealClient::start(const QString &user, const QString &driver, const QStringList &arguments)
 {
-    if (!driver.isEmpty())
-        environment.insert("QT_QPA_GENERIC_PLUGINS", driver);
+    environment.insert("QT_QPA_GENERIC_PLUGINS", driver); // "" loads none, also where an earlier start had one
     process.setProcessEnvironment(environment);
     if (!user.isEmpty()) {
         const passwd *account = ::getpwnam(qPrintable(user));
@@ -49,10 +53,17 @@ void RealClient::start(const QString &user, const QString &driver)
                 ::_exit(126);
         });
     }
-    process.start(ORVI_EXECUTABLE, {});
+    process.start(ORVI_EXECUTABLE, arguments);
 }
 
 QByteArray RealClient::output()
 {
     return process.peek(1 << 20);
+}
+
+bool RealClient::writeScript(const QString &name, const QByteArray &body) const
+{
+    QFile file(QDir(dir.path()).filePath(name));
+    return QFileInfo(file).dir().mkpath(".") && file.open(QIODevice::WriteOnly) && file.write(body) == body.size()
+           && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
