@@ -45,8 +45,10 @@ int main(int argc, char *argv[])
     RealNetworkManager real;
     OpenVpnServer server;
     QString missing = real.start({ "openvpn" });
-    if (missing.isEmpty())
-        missing = real.inNamespace("ip link set lo up") == 0 ? server.start(real.netns) : "no loopback";
+    if (missing.isEmpty()) {
+        real.inNamespace("ip link set lo up");
+        missing = server.start(real.netns);
+    }
     if (!missing.isEmpty()) {
         std::fprintf(stderr, "cannot run here: %s\n", qPrintable(missing));
         return 1;

@@ -7,10 +7,15 @@
 - DeactivateConnection takes a volatile connection away with its activation.
 - The calls that change something answer "delay" seconds late, as a busy service or a permission check would.
 - An agent manager that takes registrations.
+- FlatSettings (on the settings object, interface org.freedesktop.DBus.Mock): what the one connection was given, one
+  "setting.key=value" a line, sorted, its UUID left out: lists comma-separated, maps as key=value, au as dotted
+  addresses.
 - With the parameter "leftover" (a login name), a connection an older client left active, stored under the UUID
   those clients gave it.
 '''
 
+import socket
+import struct
 import time
 import uuid
 
@@ -67,6 +72,24 @@ def deactivate(self, active):
     remove_volatile(active)
 
 
+def flat(value):
+    if isinstance(value, dbus.Dictionary):
+        return ','.join(f'{key}={flat(item)}' for key, item in sorted(value.items()))
+    if isinstance(value, dbus.Array) and value.signature == 'u':  # addresses in network byte order
+        return ','.join(socket.inet_ntoa(struct.pack('<I', address)) for address in value)
+    if isinstance(value, dbus.Array):
+        return ','.join(flat(item) for item in value)
+    if isinstance(value, dbus.Boolean):
+        return 'true' if value else 'false'
+    return str(value)
+
+
+def flat_settings(self):
+    settings = dbusmock.get_object(self.Get(stock.SETTINGS_IFACE, 'Connections')[0]).settings
+    return sorted(f'{name}.{key}={flat(value)}' for name, keys in settings.items() for key, value in keys.items()
+                  if (name, key) != ('connection', 'uuid'))
+
+
 def load(mock, parameters):
     stock.load(mock, parameters)
     # Without a device the stock deactivation finds no activation to take away.
@@ -85,6 +108,9 @@ def load(mock, parameters):
         older = uuid.uuid5(uuid.UUID('6f3c1b7e-2d4a-5e8f-9b10-4c7a2e9d5f31'), parameters['leftover'] + ':orvi')
         left = manager.SettingsAddConnection({'connection': {'id': 'Orvi', 'uuid': str(older), 'type': 'vpn'}})
         manager.AddActiveConnection([], left, '/', 'older', dbus.UInt32(2))
+    stored = dbusmock.get_object(stock.SETTINGS_OBJ)
+    stored.flat_settings = flat_settings
+    stored.AddMethods('org.freedesktop.DBus.Mock', [('FlatSettings', '', 'as', 'ret = self.flat_settings(self)')])
     mock.AddObject(AGENT_MANAGER_OBJ, 'org.freedesktop.NetworkManager.AgentManager', {}, [
         ('Register', 's', '', ''),
         ('RegisterWithCapabilities', 'su', '', ''),

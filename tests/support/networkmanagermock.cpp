@@ -1,39 +1,15 @@
 #include "support/networkmanagermock.h"
 
-#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusVariant>
-#include <QHostAddress>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
 
 const QString kNm = "org.freedesktop.NetworkManager";
 const QString kManager = "/org/freedesktop/NetworkManager";
 const QString kSettings = "/org/freedesktop/NetworkManager/Settings";
-
-QString text(const QVariant &value)
-{
-    if (value.userType() == qMetaTypeId<QDBusVariant>())
-        return text(value.value<QDBusVariant>().variant());
-    if (value.userType() != qMetaTypeId<QDBusArgument>())
-        return value.userType() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString();
-    QStringList parts;
-    const QString signature = value.value<QDBusArgument>().currentSignature();
-    if (signature == "au") {
-        for (uint address : qdbus_cast<QList<uint>>(value))
-            parts << QHostAddress(qFromBigEndian(address)).toString();
-    } else if (signature == "a{ss}") {
-        for (const auto &[key, item] : qdbus_cast<QMap<QString, QString>>(value).asKeyValueRange())
-            parts << key + '=' + item;
-    } else {
-        for (const auto &[key, item] : qdbus_cast<QVariantMap>(value).asKeyValueRange())
-            parts << key + '=' + text(item);
-    }
-    return parts.join(',');
-}
 
 } // namespace
 
@@ -81,16 +57,5 @@ QList<QDBusObjectPath> MockNetworkManager::connections()
 
 QStringList MockNetworkManager::settings()
 {
-    const QString path = connections().value(0).path(), interface = kNm + ".Settings.Connection";
-    QStringList lines;
-    for (const QDBusMessage &reply : { call(path, interface, "GetSettings"), call(path, interface, "GetSecrets", { "vpn" }) }) {
-        const auto settings = qdbus_cast<QMap<QString, QVariantMap>>(reply.arguments().value(0));
-        for (const auto &[setting, keys] : settings.asKeyValueRange()) {
-            for (const auto &[key, value] : keys.asKeyValueRange())
-                lines << setting + '.' + key + '=' + text(value);
-        }
-    }
-    lines.removeIf([](const QString &line) { return line.startsWith("connection.uuid="); }); // the mock's own
-    lines.sort();
-    return lines;
+    return call(kSettings, "org.freedesktop.DBus.Mock", "FlatSettings").arguments().value(0).toStringList();
 }

@@ -20,9 +20,8 @@ struct MockNetworkManager
                       const QVariantList &arguments = {});
     QList<QDBusObjectPath> active();
     QList<QDBusObjectPath> connections();
-    // The one connection's settings and VPN secrets as NetworkManager holds them, one "setting.key=value" a line,
-    // sorted; lists comma-separated, a{ss} as key=value, au as dotted addresses. The options it was activated with
-    // are the setting "activation".
+    // What the one connection was given, secrets included, one "setting.key=value" a line, sorted (the template's
+    // FlatSettings); the options it was activated with are the setting "activation".
     QStringList settings();
 
     PrivateBus privateBus;

@@ -84,7 +84,10 @@ QStringList RealNetworkManager::nameservers() const
     return QString::fromUtf8(file.readAll()).split('\n').filter(QRegularExpression("^nameserver ")).replaceInStrings("nameserver ", "");
 }
 
-int RealNetworkManager::inNamespace(const QString &command) const
+QByteArray RealNetworkManager::inNamespace(const QString &command) const
 {
-    return QProcess::execute("ip", { "netns", "exec", netns, "sh", "-c", command });
+    QProcess shell;
+    shell.start("ip", { "netns", "exec", netns, "sh", "-c", command });
+    shell.waitForFinished();
+    return shell.readAllStandardOutput();
 }

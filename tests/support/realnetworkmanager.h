@@ -20,8 +20,8 @@ struct RealNetworkManager
     QByteArray log();
     // The name servers of the resolv.conf NetworkManager would apply now.
     QStringList nameservers() const;
-    // Runs a shell command inside the network namespace; its exit code.
-    int inNamespace(const QString &command) const;
+    // Runs a shell command inside the network namespace; what it printed.
+    QByteArray inNamespace(const QString &command) const;
 
     MockNetworkManager nm; // never started: the bus, and the calls the test makes on it
     QTemporaryDir dir;

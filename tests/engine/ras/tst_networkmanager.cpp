@@ -5,7 +5,6 @@
 #include "support/testwindow.h"
 
 #include <QtDBus>
-#include <QtNetwork>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -13,8 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString kNm = "org.freedesktop.NetworkManager";
 
 // The VPN states [state, reason] the mock walks after each activation: to activated; failing a login the way
 // NetworkManager does (the cause with the failure, then the plugin stops); or stuck while connecting.
@@ -176,7 +173,6 @@ private slots:
         const QList<VpnServerInfo> profiles{ { protocol, "office", "10.231.0.1", "bob", "pw", QString(), "psk" } };
         if (sigkill) {
             RealClient client("", profiles);
-            client.environment.insert("DBUS_SYSTEM_BUS_ADDRESS", real.nm.privateBus.address);
             client.start();
             QTRY_VERIFY2_WITH_TIMEOUT(real.connectionIds().contains("Orvi"), client.output(), 20000);
             client.process.kill();
