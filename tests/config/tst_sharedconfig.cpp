@@ -18,15 +18,10 @@ private slots:
     void loadRules_data()
     {
         QTest::addColumn<QByteArray>("section"); QTest::addColumn<QByteArray>("written"); // section null: no file yet
-        const QByteArray own("preferred-dns-server=1.2.3.4\nalternative-dns-server=5.6.7.8\n");
         QTest::newRow("no file, in a folder still to make") << QByteArray() << kStartupFile;
-        QTest::newRow("kill switch, minimize on close: read, never written")
-            << QByteArray("kill-switch=true\nminimize-on-close=true") << kStartupFile;
         QTest::newRow("interval 499 raised") << QByteArray("check-vpn-interval=499") << kStartupFile;
-        QTest::newRow("dns protection off drops own servers") << "dns-server=2\n" + own << kStartupFile;
-        QTest::newRow("dns own servers kept") << "enable-dns-protection=true\ndns-server=2\n" + own
-            << QByteArray("[settings]\nalternative-dns-server=5.6.7.8\ncheck-vpn-interval=500\ndns-server=2\nenable-dns-protection=true\n"
-                          "launch-on-system-startup=false\npreferred-dns-server=1.2.3.4\nredial-automatically=false\n");
+        QTest::newRow("dns protection off drops own servers")
+            << QByteArray("dns-server=2\npreferred-dns-server=1.2.3.4\nalternative-dns-server=5.6.7.8") << kStartupFile;
         QTest::newRow("profiles stop at the first gap")
             << QByteArray("vpn-server-info-1=2, k, s, u, p, QUJD, First\nvpn-server-info-3=1, , s, u, p, , Third")
             << kStartupFile + "vpn-server-info-1=2, k, s, u, p, QUJD, First\n";
@@ -48,7 +43,6 @@ private slots:
         SharedConfig cfg(path);
         // The file holds passwords: one that others can read is tightened as it is read, and a new one is never theirs.
         QVERIFY(section.isNull() || QFile::permissions(path) == owner);
-        QCOMPARE(cfg.killSwitch && cfg.minimizeOnClose, section.startsWith("kill-switch")); // honoured for this run
         QVERIFY(cfg.save());
         QCOMPARE(QFile::permissions(path), owner);
         QTEST(TempWorkDir::readFile(path), "written");
@@ -63,20 +57,6 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("configuration file"));
         QVERIFY(!cfg.save());
         QCOMPARE(QFile::permissions(path), folder); // only files are tightened
-    }
-
-    // The real executable writes the entry from its Settings tab (tst_userdatafolder); here: quoting and removal.
-    void launchAtLogon()
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
-        const QString entry = dir.filePath("autostart/Orvi.desktop");
-        setLaunchArguments({ "--user-data", "two words" });
-        setLaunchOnSystemStartup(true);
-        setLaunchArguments({});
-        const QString exec = QString(TempWorkDir::readFile(entry)).section("\nExec=", 1).section('\n', 0, 0);
-        QCOMPARE(QProcess::splitCommand(exec), QStringList({ QCoreApplication::applicationFilePath(), "--user-data", "two words" }));
-        setLaunchOnSystemStartup(false);
-        QVERIFY(!QFile::exists(entry));
     }
 };
 

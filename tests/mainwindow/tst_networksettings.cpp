@@ -35,17 +35,15 @@ struct Window : TestWindow
             qputenv("PATH", QFile::encodeName(t.wd.path()) + ':' + qgetenv("PATH"));
             qputenv("XDG_CONFIG_HOME", QFile::encodeName(t.wd.path())); // where Apply registers the autostart entry
         }) {}
-    // Steps: "Name=text" types into the box whose name starts so, "Name" clicks such a button or group box.
+    // Steps: "Name=text" types into the box whose name starts so, "Name" presses the space bar on such a button.
     void act(const QString &steps) const
     {
         for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
             const QRegularExpression name('^' + step.section('=', 0, 0));
             if (step.contains('='))
                 w->findChildren<QLineEdit *>(name).value(0)->setText(step.section('=', 1));
-            else if (QAbstractButton *button = w->findChildren<QAbstractButton *>(name).value(0))
-                button->click();
             else
-                QTest::keyClick(w->findChildren<QGroupBox *>(name).value(0), Qt::Key_Space);
+                QTest::keyClick(w->findChildren<QWidget *>(name).value(0), Qt::Key_Space);
         }
     }
 };
@@ -85,20 +83,19 @@ private slots:
         const QList<int> statuses = { 200, 503, 200, 0 }; // 0: no answer, so the look-up runs out of time
         HttpServer server(statuses, "<p>Yours: <a href=\"https://info.test/ip/\">  203.0.113.7 \n</a></p>");
         Window win("");
-        const QLabel *label = win.get<QLabel>("YourIPLabel");
         win.w->setPublicIpEndpoint(QUrl(QString("http://127.0.0.1:%1/ipv4bot/").arg(server.serverPort())), "info.test", 500);
         for (int i = 0; i < statuses.size(); ++i) {
             win.w->requestPublicIp();
             QTRY_COMPARE(server.requests.size(), i + 1);
             QCOMPARE(server.requests.indexOf(server.requests.last()), i); // not one kept alive over the old route
-            QTRY_COMPARE(label->text(), statuses[i] == 200 ? "203.0.113.7" : "XXX.XXX.XXX.XXX");
+            QTRY_COMPARE(win.get<QLabel>("YourIPLabel")->text(), statuses[i] == 200 ? "203.0.113.7" : "XXX.XXX.XXX.XXX");
         }
-        QCOMPARE(label->textFormat(), Qt::PlainText); // the text comes from a web page
+        QCOMPARE(win.get<QLabel>("YourIPLabel")->textFormat(), Qt::PlainText); // the text comes from a web page
         QTRY_COMPARE(win.w->findChildren<QNetworkAccessManager *>().size(), 0); // each released once answered
     }
 
-    // Steps in the DNS and Settings tabs of a window on a file with launch at start-up and servers of the user's own:
-    // what the tabs show then, and what the next start shows. Only Apply and the protection switch save.
+    // Steps in the DNS and Settings tabs over a file with launch at start-up and own servers, and an older launch entry: what
+    // the tabs show, what the next start shows, the entry. Only Apply and the protection switch save.
     void tabs_data()
     {
         for (const char *column : { "steps", "warning", "shown", "restart" })
@@ -113,25 +110,29 @@ private slots:
         QTest::newRow("DNS Apply, empty middle groups") << "Preferred=10.0..1 Alternative=8.8..4 DnsApply" << ""
             << on + "SpecifyDns 500 10.0..1 8.8..4" << on + "SpecifyDns 500 10.0.0.1 8.8.0.4";
         QTest::newRow("DNS Apply refuses a group above 255, keeps nothing") << "Preferred=300.1.1.1 DnsApply DnsReset"
-            << "Warning: The Preferred DNS Server" << kept << kept;
+            << "The Preferred DNS Server" << kept << kept;
         QTest::newRow("protection off, saved at once") << "DnsLeakProtection" << "" << off + dns << off;
-        QTest::newRow("settings Apply registers, even unchanged") << "Reconnection VpnCheckInterval=1500 SettingApply"
-                                                                  << "" << applied << applied;
+        QTest::newRow("settings Apply registers, even unchanged") << "Reconnection VpnCheckInterval=1500 SettingApply" << "" << applied << applied;
+        QTest::newRow("launch off, settings Apply removes the entry") << "Startup SettingApply" << "" << kept.section(' ', 1) << kept.section(' ', 1);
     }
     void tabs()
     {
-        QFETCH(QString, steps); QFETCH(QString, warning);
+        QFETCH(QString, steps); QFETCH(QString, warning); QFETCH(QString, restart);
         Window win("launch-on-system-startup=true\nenable-dns-protection=true\ndns-server=2\n"
                    "preferred-dns-server=192.0.2.1\nalternative-dns-server=192.0.2.2");
-        QString title, text;
+        QVERIFY(QDir(win.wd.path()).mkpath("autostart") && win.wd.writeScript("autostart/Orvi.desktop", "Exec=older\n"));
+        setLaunchArguments({ "two words" }); // as --user-data is (tst_startup), with a blank to quote
+        QString text;
         if (!warning.isEmpty())
-            answerNextMessageBox(QMessageBox::Ok, &title, &text);
+            answerNextMessageBox(QMessageBox::Ok, nullptr, &text);
         win.act(steps);
-        QVERIFY2((title + ": " + text).startsWith(warning), qPrintable(text));
+        QVERIFY2(warning.isEmpty() || text.startsWith(warning), qPrintable(text));
         QTEST(::shown(*win.w), "shown");
         SharedConfig saved(win.cfg->filePath());
-        QTEST(::shown(MainWindow(nullptr, &saved)), "restart");
-        QCOMPARE(QFile::exists(win.wd.filePath("autostart/Orvi.desktop")), steps.endsWith("SettingApply"));
+        QCOMPARE(::shown(MainWindow(nullptr, &saved)), restart);
+        const QString exec = QString(TempWorkDir::readFile(win.wd.filePath("autostart/Orvi.desktop"))).section("Exec=", 1).section('\n', 0, 0);
+        QCOMPARE(QProcess::splitCommand(exec), !steps.endsWith("SettingApply") ? QStringList("older")
+                 : restart.startsWith("Startup") ? QStringList({ QCoreApplication::applicationFilePath(), "two words" }) : QStringList());
     }
 };
 

@@ -53,6 +53,8 @@ private slots:
     {
         QFETCH(int, index); QFETCH(QStringList, fields); QFETCH(Profiles, expected);
         TestWindow win("", { expected[0] });
+        // The window opens on the first protocol's form, and without the check interval, which comes from the file alone.
+        QVERIFY(!win.get("KeyEditBox")->isHidden() && win.get("OvpnFilePathEditBox")->isHidden() && win.get("CheckVpnHorizontalLayout_2")->isHidden());
         QVERIFY(win.wd.writeScript("a.ovpn", QByteArray::fromBase64(expected.last().ovpnConfig.toLatin1())));
         const QList<QLineEdit *> edits = win.get("AddVpnGroupBox")->findChildren<QLineEdit *>(); // in the order of fields
         auto *combo = win.get<QComboBox>("VpnProtocolComboBox");
@@ -75,50 +77,47 @@ private slots:
         QCOMPARE(combo->currentIndex(), index);
     }
 
-    void deleteProfile()
+    // Edit and Delete on the second of two profiles listed alike. Edit's dialog opens on the profile's protocol; the
+    // test types a new password and picks OpenVPN without a file. ok false: Cancel, or No to Delete's question.
+    void change_data()
     {
-        const VpnServerInfo b = { L2TP, "b", "s", "u", "p", "", "k" }, twin = profile(L2TP, "b");
-        TestWindow win("", { b, twin });
-        const auto deleteLast = [&](QMessageBox::StandardButton answer, const Profiles &left) {
-            win.clickRow("VpnInfoDetailListBox", win.cfg->serverInfoList.size() - 1);
-            answerNextMessageBox(answer);
-            win.click("VpnConnectionDeleteButton");
-            return holds(win, left) && win.get("VpnConnectionDeleteButton")->isEnabled() == (answer == QMessageBox::No);
-        };
-        QVERIFY(deleteLast(QMessageBox::No, { b, twin }));
-        QVERIFY(deleteLast(QMessageBox::Yes, { b })); // the second of two identical texts
+        QTest::addColumn<QString>("button"); QTest::addColumn<VpnServerInfo>("stored"); QTest::addColumn<bool>("ok");
+        QTest::addColumn<Profiles>("left"); // after the first
+        const VpnServerInfo pptp = profile(PPTP, "b"), c = profile(PPTP, "c");
+        QTest::newRow("edit OpenVPN, OK keeps the configuration") << "Edit" << profile(OpenVPN, "b", "s", "Y2xpZW50DQoA") << true
+            << Profiles{ { OpenVPN, "b", "s", "u", "new", "Y2xpZW50DQoA", "" }, c };
+        QTest::newRow("edit PPTP, Cancel") << "Edit" << pptp << false << Profiles{ pptp, c };
+        QTest::newRow("delete, No") << "Delete" << pptp << false << Profiles{ pptp, c };
+        QTest::newRow("delete, Yes") << "Delete" << pptp << true << Profiles{ c };
     }
-
-    // The dialog opens on the profile's protocol; the test types a new password and picks OpenVPN without a file.
-    void edit_data()
+    void change()
     {
-        QTest::addColumn<VpnServerInfo>("stored"); QTest::addColumn<bool>("ok"); QTest::addColumn<VpnServerInfo>("expected"); // ok false: Cancel
-        const VpnServerInfo pptp = profile(PPTP, "b");
-        QTest::newRow("openvpn, ok keeps the configuration") << profile(OpenVPN, "b", "s", "Y2xpZW50DQoA") << true
-                                                             << VpnServerInfo{ OpenVPN, "b", "s", "u", "new", "Y2xpZW50DQoA", "" };
-        QTest::newRow("pptp, cancel changes nothing") << pptp << false << pptp;
-    }
-    void edit()
-    {
-        QFETCH(VpnServerInfo, stored); QFETCH(bool, ok); QFETCH(VpnServerInfo, expected);
-        TestWindow win("", { profile(PPTP, "a"), stored, profile(PPTP, "c") });
+        QFETCH(QString, button); QFETCH(VpnServerInfo, stored); QFETCH(bool, ok); QFETCH(Profiles, left);
+        VpnServerInfo twin = stored;
+        twin.sharedKey = "k"; // not in the lists' text
+        TestWindow win("", { twin, stored, profile(PPTP, "c") });
         win.clickRow("VpnInfoDetailListBox", 1);
-        QVERIFY(win.wd.writeScript("shared_config.ini", "[untouched]\n")); // so that the file shows whether OK saved
-        bool opened = false;
-        answerNextModal([&](QWidget *dialog) {
-            const auto field = [dialog](const char *name) { return dialog->findChild<QLineEdit *>(name); };
-            auto *combo = dialog->findChild<QComboBox *>("VpnProtocolComboBox");
-            const bool ovpn = stored.protocol == OpenVPN; // then with no file and no server row
-            opened = combo->currentIndex() == (ovpn ? 2 : 1) && field("OvpnFilePathEditBox")->text().isEmpty()
-                && field("ServerAddressEditBox")->isHidden() == ovpn;
-            field("PasswordEditBox")->setText("new");
-            combo->setCurrentIndex(2);
-            QTest::mouseClick(dialog->findChild<QPushButton *>(ok ? "OkButton" : "CancelButton"), Qt::LeftButton);
-        });
-        win.click("VpnConnectionEditButton");
-        QVERIFY(opened && holds(win, { profile(PPTP, "a"), expected, profile(PPTP, "c") }, ok));
-        if (ok) // the refreshed lists have no current row until the edit sets it again
-            QCOMPARE(win.get<QListView>("VpnInfoDetailListBox")->currentIndex().row(), 1);
+        QVERIFY(win.wd.writeScript("shared_config.ini", "[untouched]\n")); // so that the file shows whether the change saved
+        bool opened = button == "Delete";
+        if (opened)
+            answerNextMessageBox(ok ? QMessageBox::Yes : QMessageBox::No);
+        else
+            answerNextModal([&](QWidget *dialog) {
+                const auto field = [dialog](const char *name) { return dialog->findChild<QLineEdit *>(name); };
+                auto *combo = dialog->findChild<QComboBox *>("VpnProtocolComboBox");
+                const bool ovpn = stored.protocol == OpenVPN; // then with no file and no server row
+                opened = combo->currentIndex() == (ovpn ? 2 : 1) && field("OvpnFilePathEditBox")->text().isEmpty()
+                    && field("ServerAddressEditBox")->isHidden() == ovpn;
+                field("PasswordEditBox")->setText("new");
+                combo->setCurrentIndex(2);
+                QTest::mouseClick(dialog->findChild<QPushButton *>(ok ? "OkButton" : "CancelButton"), Qt::LeftButton);
+            });
+        win.click("VpnConnection" + button + "Button");
+        QVERIFY(opened && holds(win, Profiles{ twin } + left, ok));
+        // The refreshed lists have no current row; an edit sets it again.
+        const bool deleted = ok && button == "Delete";
+        QCOMPARE(win.get<QListView>("VpnInfoDetailListBox")->currentIndex().row(), deleted ? -1 : 1);
+        QCOMPARE(win.get("VpnConnectionDeleteButton")->isEnabled(), !deleted);
     }
 
     // Imported through the add form, then connected from the window's folder by the real OpenVPN up to a refused port.
@@ -129,8 +128,7 @@ private slots:
             "-keyout $n.key -out $n.crt -subj /CN=$n; done; openssl pkcs12 -export -in client.crt -inkey client.key -certfile ca.crt -out keys/mine.p12 "
             "-passout pass:; openssl base64 -in keys/mine.p12 -out mine.b64; { echo '-----BEGIN OpenVPN Static key V1-----'; openssl rand -hex 256; "
             "echo '-----END OpenVPN Static key V1-----'; } > ta.key"}), 0);
-        // The head with the row's line ends, then the row; {dir}: the folder above "my vpn", {name}: the bytes of that file.
-        // Port 1 is privileged and served by nothing, so the connection is refused.
+        // A head in the row's line ends, to a port nothing serves; {dir}: the folder above "my vpn", {name}: that file's bytes.
         const QByteArray head = "client\ndev null\nproto tcp-client\nconnect-retry-max 1\nremote 127.0.0.1 1\n";
         const auto ovpn = [&](QByteArray text) {
             text.prepend(text.contains('\r') ? QByteArray(head).replace("\n", "\r\n") : head).replace("{dir}", bundle.path().toUtf8());

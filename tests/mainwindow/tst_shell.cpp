@@ -12,12 +12,11 @@ class TestShell : public QObject
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); } // as in main()
 
-    // Away by the close button or the title bar, back through the tray, out by Quit (its entries: tst_connection).
+    // Away by the close button or the title bar, back through the tray (entries: tst_connection; Quit: tst_networkmanager, tst_startup).
     void trayAndBack_data()
     {
         QTest::addColumn<int>("tray"); QTest::addColumn<bool>("minimizeOnClose"); QTest::addColumn<bool>("byClose");
         QTest::newRow("close, into the tray") << 2 << false << true;
-        QTest::newRow("minimize, into the tray") << 2 << false << false;
         QTest::newRow("close, minimize-on-close keeps it on the task bar") << 2 << true << true;
         QTest::newRow("minimize, no tray: stays on the task bar (a close quits: tst_startup)") << 0 << false << false;
         QTest::newRow("into the tray, which goes: About puts it on the task bar") << 1 << false << false;
@@ -47,10 +46,7 @@ private slots:
         emit t.w->systemTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
         QVERIFY(t.w->isVisible() && !t.w->isMinimized());
         QCOMPARE(about(), "About");
-        QVERIFY(t.w->isVisible()); // and a shown window shown, which refuses to close: Quit must still end exec()
-        QTimer::singleShot(0, menu.at(2), SLOT(trigger()));
-        QTimer::singleShot(10000, t.w.get(), [] { QCoreApplication::exit(1); }); // a Quit that does nothing
-        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(t.w->isVisible()); // and a shown window shown
     }
 };
 
