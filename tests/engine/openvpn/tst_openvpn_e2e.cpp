@@ -45,8 +45,7 @@ private slots:
 
         if (helper < 0) {
             t.click("ConnectButton");
-            QTRY_VERIFY_WITH_TIMEOUT(t.log().contains("Connection Error - Authorization failed!"), 30000);
-            QCOMPARE(t.w->currentConnectionState(), int(Disconnected));
+            QTRY_VERIFY_WITH_TIMEOUT(t.log().contains("Connection Error - Authorization failed!"), 30000); // and at rest: the next press starts
         }
         t.cfg->serverInfoList[0].password = QStringLiteral("correct horse");
         t.click("ConnectButton");
@@ -66,9 +65,8 @@ private slots:
             t.w.reset(); // the client ends once OpenVPN has
         } else {
             t.click("ConnectButton"); // Disconnect
-            QTRY_VERIFY(::kill(client, 0) != 0);
         }
-        QVERIFY(::kill(client, 0) != 0); // OpenVPN has ended, and run its down script on the way
+        QTRY_VERIFY(::kill(client, 0) != 0); // OpenVPN has ended, and run its down script on the way
         QCOMPARE(TempWorkDir::readFile(record), run("up") + run("down"));
     }
 };
