@@ -150,7 +150,8 @@ private slots:
         const QString logon = fresh.filePath("home/.config/autostart/Orvi.desktop");
         QVERIFY(fresh.writeScript("bin/openvpn", "#!/bin/sh\n") && (ownOpenVpn.isEmpty() || fresh.writeScript(data + "/openvpn.exe", ownOpenVpn)));
         const QStringList option = userData ? QStringList{ "--user-data" } : QStringList();
-        fresh.start({}, "orviuidriver:logon", option);
+        fresh.start({}, "orviuidriver:watch", option); // which has no profile to connect
+        fresh.command("click StartupCheckBox\nclick SettingApplyButton");
         const QString used = userData ? data : fresh.dir.path();
         QTRY_VERIFY2_WITH_TIMEOUT(TempWorkDir::readFile(logon).endsWith("X-GNOME-Autostart-enabled=true\n"), fresh.output(), 15000);
         QVERIFY(::kill(pid_t(fresh.process.processId()), signalNumber) == 0);
@@ -176,9 +177,10 @@ private slots:
     void answeredWithoutTouchingAnything()
     {
         QFETCH(QStringList, arguments); QFETCH(QString, answer);
-        RealClient fresh;
+        RealClient fresh; // started by hand, which makes no key files for it
         fresh.process.setProcessChannelMode(QProcess::SeparateChannels); // what it says on standard output
-        fresh.start({}, "", arguments);
+        fresh.process.setProcessEnvironment(fresh.environment);
+        fresh.process.start(ORVI_EXECUTABLE, arguments);
         QVERIFY(fresh.process.waitForFinished(10000) && fresh.process.exitStatus() == QProcess::NormalExit && fresh.process.exitCode() == 0);
         QVERIFY2(QString(fresh.output()).contains(QRegularExpression(answer)), fresh.output());
         // No home, no data folder, no configuration, no instance marker.

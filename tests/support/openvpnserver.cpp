@@ -3,19 +3,8 @@
 #include "support/privatebus.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStandardPaths>
 #include <QTest>
-
-namespace {
-
-bool write(const QString &path, const QByteArray &text, QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.setPermissions(permissions);
-}
-
-} // namespace
 
 OpenVpnServer::~OpenVpnServer()
 {
@@ -39,14 +28,13 @@ QString OpenVpnServer::start(const QString &netns)
     port = QByteArray::number(20000 + QCoreApplication::applicationPid() % 20000);
     subnet = "10.231." + QByteArray::number(100 + port.toInt() % 150) + ".0";
     const QByteArray folder = QFile::encodeName(dir.path());
-    if (!write(dir.filePath("verify.sh"), "#!/bin/sh\n[ \"$(cat \"$1\")\" = \"$(printf 'alice\\ncorrect horse')\" ]\n",
-               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
-        || !write(dir.filePath("server.conf"),
+    if (!TempWorkDir::writeFile(dir.filePath("verify.sh"), "#!/bin/sh\n[ \"$(cat \"$1\")\" = \"$(printf 'alice\\ncorrect horse')\" ]\n")
+        || !TempWorkDir::writeFile(dir.filePath("server.conf"),
                   "proto udp4\nlocal 127.0.0.1\nport " + port + "\ndev tun\ntopology subnet\nserver " + subnet
                       + " 255.255.255.0\nca server.crt\ncert server.crt\nkey server.key\ndh none\n"
                         "verify-client-cert none\nscript-security 2\nauth-user-pass-verify " + folder
                       + "/verify.sh via-file\npush \"dhcp-option DNS 10.231.53.1\"\npush \"dhcp-option DNS 10.231.53.2\"\n"
-                        "log " + folder + "/server.log\n"))
+                        "log " + folder + "/server.log\n", QFile::ReadOwner | QFile::WriteOwner))
         return "cannot write the server's files";
     const QStringList command{ openvpn, "--cd", dir.path(), "--config", "server.conf" };
     if (netns.isEmpty())
@@ -61,14 +49,6 @@ QString OpenVpnServer::start(const QString &netns)
 
 QByteArray OpenVpnServer::clientConfig() const
 {
-    QFile certificate(dir.filePath("server.crt"));
-    certificate.open(QIODevice::ReadOnly);
     return "client\ndev tun\nproto udp4\nremote 127.0.0.1 " + port + "\nnobind\nauth-user-pass\nremote-cert-tls server\n"
-           "verb 3\n<ca>\n" + certificate.readAll() + "</ca>\n";
-}
-
-QString OpenVpnServer::log() const
-{
-    QFile file(dir.filePath("server.log"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+           "verb 3\n<ca>\n" + TempWorkDir::readFile(dir.filePath("server.crt")) + "</ca>\n";
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "support/tempworkdir.h"
+
 #include <QProcess>
-#include <QTemporaryDir>
 
 // The system's OpenVPN as a server on 127.0.0.1, in the test's network namespace or in one given: a throwaway
 // certificate, a port and subnet of this run's own, a script that lets in alice with "correct horse" only, and the
@@ -14,7 +15,7 @@ struct OpenVpnServer
     QString start(const QString &netns = QString());
     // A client configuration for it, the server's certificate inline.
     QByteArray clientConfig() const;
-    QString log() const;
+    QString log() const { return QString::fromUtf8(TempWorkDir::readFile(dir.filePath("server.log"))); }
 
     QTemporaryDir dir;
     QByteArray port;

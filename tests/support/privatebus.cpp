@@ -1,6 +1,6 @@
 #include "support/privatebus.h"
 
-#include <QFile>
+#include "support/tempworkdir.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -9,18 +9,16 @@ PrivateBus::PrivateBus()
     : previousAddress(qgetenv("DBUS_SYSTEM_BUS_ADDRESS"))
 {
     // Anyone may connect, own any name and call anything: the test's other users and services included.
-    QFile config(dir.filePath("bus.conf"));
-    if (!config.open(QIODevice::WriteOnly)
-        || config.write("<busconfig><listen>unix:path=" + QFile::encodeName(dir.filePath("bus"))
-                        + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
-                          "<allow own=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                          "<allow eavesdrop=\"true\"/></policy></busconfig>") < 0)
+    const QString config = dir.filePath("bus.conf");
+    if (!TempWorkDir::writeFile(config, "<busconfig><listen>unix:path=" + QFile::encodeName(dir.filePath("bus"))
+                                + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                                  "<allow own=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                  "<allow eavesdrop=\"true\"/></policy></busconfig>", QFile::ReadOwner | QFile::WriteOwner))
         return;
-    config.close();
     // Its folder is reached by users other than the test's, and from other mount namespaces.
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup
                                           | QFile::ExeOther);
-    startChild(daemon, "dbus-daemon", { "--config-file=" + config.fileName(), "--nofork", "--print-address=1" });
+    startChild(daemon, "dbus-daemon", { "--config-file=" + config, "--nofork", "--print-address=1" });
     if (daemon.waitForReadyRead(5000))
         address = QString::fromUtf8(daemon.readLine()).trimmed();
     if (!address.isEmpty())
@@ -35,11 +33,6 @@ PrivateBus::~PrivateBus()
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", previousAddress);
     daemon.kill();
     daemon.waitForFinished();
-}
-
-QString PrivateBus::socketPath() const
-{
-    return dir.filePath("bus");
 }
 
 void PrivateBus::startChild(QProcess &process, const QString &program, const QStringList &arguments)

@@ -14,7 +14,7 @@ public:
     // Starts a process that is killed with the test, also when the test crashes.
     static void startChild(QProcess &process, const QString &program, const QStringList &arguments);
 
-    QString socketPath() const;
+    QString socketPath() const { return dir.filePath("bus"); }
 
     QString address; // empty when the daemon did not start
 

@@ -1,9 +1,11 @@
 #include "support/realclient.h"
 
+#include "app/singleinstance.h"
 #include "config/sharedconfig.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSharedMemory>
 
 #include <grp.h>
 #include <pwd.h>
@@ -11,12 +13,10 @@
 
 RealClient::RealClient(const QByteArray &settings, const QList<VpnServerInfo> &profiles)
 {
-    QFile file(dir.filePath("shared_config.ini"));
-    if ((!settings.isEmpty() || !profiles.isEmpty()) && file.open(QIODevice::WriteOnly))
-        file.write("[settings]\n" + settings);
-    file.close();
+    if (!settings.isEmpty() || !profiles.isEmpty())
+        TempWorkDir::writeFile(filePath("shared_config.ini"), "[settings]\n" + settings, QFile::ReadOwner | QFile::WriteOwner);
     if (!profiles.isEmpty()) {
-        SharedConfig config(file.fileName());
+        SharedConfig config(filePath("shared_config.ini"));
         config.serverInfoList = profiles;
         config.save();
     }
@@ -34,11 +34,26 @@ RealClient::~RealClient()
 {
     process.kill();
     process.waitForFinished();
+    clearSegments();
+}
+
+// System V keys come from the key files' inode numbers, which the file system hands out again: a segment some
+// killed client left, another user's even, could meet this client's key file and read as a running copy.
+void RealClient::clearSegments()
+{
+    for (const char *name : { kInstanceMarkerKey, kWakeUpSignalKey }) {
+        QFile(runtime.filePath(name)).open(QIODevice::Append); // kept, so the client's key is the one cleared
+        QSharedMemory segment;
+        segment.setNativeKey(runtime.filePath(name));
+        if (segment.attach()) // and detached: gone unless someone holds it
+            segment.detach();
+    }
 }
 
 void RealClient::start(const QString &user, const QString &driver, const QStringList &arguments)
 {
     environment.insert("QT_QPA_GENERIC_PLUGINS", driver); // "" loads none, also where an earlier start had one
+    clearSegments();
     process.setProcessEnvironment(environment);
     if (!user.isEmpty()) {
         const passwd *account = ::getpwnam(qPrintable(user));
@@ -59,11 +74,4 @@ void RealClient::start(const QString &user, const QString &driver, const QString
 QByteArray RealClient::output()
 {
     return process.peek(1 << 20);
-}
-
-bool RealClient::writeScript(const QString &name, const QByteArray &body) const
-{
-    QFile file(QDir(dir.path()).filePath(name));
-    return QFileInfo(file).dir().mkpath(".") && file.open(QIODevice::WriteOnly) && file.write(body) == body.size()
-           && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/vpnserverinfo.h"
+#include "support/tempworkdir.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,10 +25,16 @@ struct RealClient
     QString filePath(const QString &name) const { return dir.filePath(name); }
     QString runtimePath(const QString &name) const { return runtime.filePath(name); }
     // An executable script at name, in the working folder unless the path is absolute.
-    bool writeScript(const QString &name, const QByteArray &body) const;
+    bool writeScript(const QString &name, const QByteArray &body) const
+    {
+        return TempWorkDir::writeFile(QDir(dir.path()).filePath(name), body);
+    }
 
     QTemporaryDir dir;     // the working folder
     QTemporaryDir runtime; // XDG_RUNTIME_DIR
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QProcess process;
+
+private:
+    void clearSegments();
 };

@@ -1,8 +1,8 @@
 #include "support/realnetworkmanager.h"
 
+#include "support/tempworkdir.h"
+
 #include <QDBusConnectionInterface>
-#include <QDBusMetaType>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -29,13 +29,12 @@ QString RealNetworkManager::start(const QStringList &plugins)
     if (QProcess::execute("ip", { "netns", "add", name }) != 0)
         return "needs a network namespace of its own";
     netns = name;
-    QFile config(dir.filePath("nm.conf"));
-    if (!nm.bus.isConnected() || !config.open(QIODevice::WriteOnly)
-        || config.write("[main]\nplugins=keyfile\nauth-polkit=false\ndns=default\nrc-manager=unmanaged\n"
-                        "no-auto-default=*\n[keyfile]\npath=" + QFile::encodeName(dir.filePath("connections")) + "\n") < 0)
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
+    if (!nm.bus.isConnected() || !TempWorkDir::writeFile(dir.filePath("ipsec.secrets"), "", owner)
+        || !TempWorkDir::writeFile(dir.filePath("nm.conf"), "[main]\nplugins=keyfile\nauth-polkit=false\ndns=default\n"
+                                   "rc-manager=unmanaged\nno-auto-default=*\n[keyfile]\npath="
+                                   + QFile::encodeName(dir.filePath("connections")) + "\n", owner))
         return "no private bus or configuration";
-    config.close();
-    QFile(dir.filePath("ipsec.secrets")).open(QIODevice::WriteOnly);
     // ip netns exec runs it in a mount namespace of its own already, so these mounts stay there.
     const QString scratch = "mount -n -t tmpfs none /run && mount -n -t tmpfs none /var/lib/NetworkManager"
                             " && mkdir /run/dbus && touch /run/dbus/system_bus_socket"
@@ -59,29 +58,16 @@ QString RealNetworkManager::start(const QStringList &plugins)
     return QString();
 }
 
-QStringList RealNetworkManager::connectionIds()
+QStringList RealNetworkManager::connectionIds() const
 {
-    QStringList ids;
-    for (const QDBusObjectPath &path : nm.connections()) {
-        const QDBusMessage reply = nm.call(path.path(), "org.freedesktop.NetworkManager.Settings.Connection", "GetSettings");
-        ids << qdbus_cast<QMap<QString, QVariantMap>>(reply.arguments().value(0)).value("connection").value("id").toString();
-    }
-    return ids;
-}
-
-QByteArray RealNetworkManager::log()
-{
-    output += daemon.readAll();
-    return output;
+    return QString::fromUtf8(inNamespace("nmcli --get-values NAME connection show")).split('\n', Qt::SkipEmptyParts);
 }
 
 QStringList RealNetworkManager::nameservers() const
 {
     // Its run-time folder as the daemon sees it, in its own mount namespace.
-    QFile file("/proc/" + QString::number(daemon.processId()) + "/root/run/NetworkManager/resolv.conf");
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split('\n').filter(QRegularExpression("^nameserver ")).replaceInStrings("nameserver ", "");
+    const QString file = "/proc/" + QString::number(daemon.processId()) + "/root/run/NetworkManager/resolv.conf";
+    return QString::fromUtf8(TempWorkDir::readFile(file)).split('\n').filter(QRegularExpression("^nameserver ")).replaceInStrings("nameserver ", "");
 }
 
 QByteArray RealNetworkManager::inNamespace(const QString &command) const

@@ -15,9 +15,9 @@ struct RealNetworkManager
     // Empty once it runs with the plugins of these services ("openvpn", "pptp"), else why it cannot here.
     QString start(const QStringList &plugins);
     // The ids of the connections NetworkManager holds, the parent's included.
-    QStringList connectionIds();
+    QStringList connectionIds() const;
     // What the daemon logged so far.
-    QByteArray log();
+    QByteArray log() { return output += daemon.readAll(); }
     // The name servers of the resolv.conf NetworkManager would apply now.
     QStringList nameservers() const;
     // Runs a shell command inside the network namespace; what it printed.

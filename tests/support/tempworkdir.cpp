@@ -2,11 +2,11 @@
 
 #include <QFile>
 
-bool TempWorkDir::writeScript(const QString &name, const QByteArray &body) const
+bool TempWorkDir::writeFile(const QString &path, const QByteArray &body, QFile::Permissions permissions)
 {
-    QFile file(filePath(name));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(body) == body.size() && file.flush()
-        && file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile file(path);
+    return QFileInfo(path).dir().mkpath(QStringLiteral(".")) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(body) == body.size() && file.flush() && file.setPermissions(permissions);
 }
 
 QByteArray TempWorkDir::readFile(const QString &path)

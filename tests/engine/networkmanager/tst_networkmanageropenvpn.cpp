@@ -35,11 +35,9 @@ private slots:
     // exist while the attempt runs, and not after, however it ends.
     void imported_data()
     {
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QByteArray>("walk");   // the VPN states the activation walks
-        QTest::addColumn<QString>("ending");    // "stop", "quit", or the walk's own end
-        QTest::addColumn<QStringList>("settings");
-        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QByteArray>("config"); QTest::addColumn<QByteArray>("walk"); // the VPN states the activation walks
+        QTest::addColumn<QString>("ending"); // "stop", "quit", or the walk's own end
+        QTest::addColumn<QStringList>("settings"); QTest::addColumn<QStringList>("log");
         const QString login = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
         const QByteArray up = "[[1, 1], [2, 1], [3, 1], [4, 1], [5, 1]]";
         const QStringList started{ "NetworkManager is preparing the VPN connection.", "NetworkManager is handing OpenVPN its credentials.",
@@ -60,13 +58,14 @@ private slots:
         const QByteArray password = "client\nremote 10.0.0.1\nauth-user-pass\n<ca>\n" + kPem + "</ca>\n";
         QTest::newRow("auth-user-pass only, quit") << password << up << "quit"
             << QStringList() << started;
+        const auto failed = [&started](const QString &error) {
+            return started.mid(1, 2) + QStringList{ "Connection Error - " + error, "------------ OpenVPN Stop ------------" };
+        };
         QTest::newRow("login refused") << password << QByteArray("[[2, 1], [3, 1], [6, 10]]") << "" << QStringList()
-            << QStringList{ "NetworkManager is handing OpenVPN its credentials.", "OpenVPN is connecting to the server.",
-                            "Connection Error - Authorization failed!", "------------ OpenVPN Stop ------------" };
+            << failed("Authorization failed!");
         QTest::newRow("no answer from the server") << inlineKeys << QByteArray("[[2, 1], [3, 1], [6, 6]]") << "" << QStringList()
-            << QStringList{ "NetworkManager's OpenVPN plugin does not take these options of the configuration: verb.",
-                            "NetworkManager is handing OpenVPN its credentials.", "OpenVPN is connecting to the server.",
-                            "Connection Error - Connection timed out!", "------------ OpenVPN Stop ------------" };
+            << QStringList{ "NetworkManager's OpenVPN plugin does not take these options of the configuration: verb." }
+                   + failed("Connection timed out!");
     }
     void imported()
     {
@@ -94,7 +93,7 @@ private slots:
         const QString keys = runtime.filePath("orvi-openvpn-keys/.cert/nm-openvpn");
         if (!ending.isEmpty()) {
             QTRY_COMPARE(sink.states.value(sink.states.size() - 1), 2);
-            QCOMPARE(QFileInfo(keys + "/config-ca.pem").permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+            QVERIFY(QFileInfo::exists(keys + "/config-ca.pem")); // owner-only: realNetworkManager
             if (!settings.isEmpty())
                 QCOMPARE(nm.settings().replaceInStrings(keys, "<keys>"), settings);
             if (ending == "stop")
@@ -112,8 +111,7 @@ private slots:
     // OpenVPN server, all in a network namespace of the test's own; then each way the attempt ends.
     void realNetworkManager_data()
     {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("ending"); // once connected: "click ConnectButton", or a SIGKILL
+        QTest::addColumn<QString>("password"); QTest::addColumn<QString>("ending"); // once connected: "click ConnectButton", or a SIGKILL
         QTest::newRow("Disconnect") << "correct horse" << "click ConnectButton";
         QTest::newRow("SIGKILL") << "correct horse" << "";
         QTest::newRow("wrong password") << "wrong horse" << "";

@@ -53,11 +53,9 @@ private slots:
     // With DNS protection on; without it no options are added (tst_openvpn_e2e).
     void commandLine_data()
     {
-        QTest::addColumn<int>("server");
-        QTest::addColumn<QStringList>("own"); // preferred, alternative
+        QTest::addColumn<int>("server"); QTest::addColumn<QStringList>("own"); // preferred, alternative
         QTest::addColumn<QStringList>("system"); // under the probed root; a folder ends in "/"
-        QTest::addColumn<QString>("dns"); // arguments after the credential file's path
-        QTest::addColumn<QStringList>("logs");
+        QTest::addColumn<QString>("dns"); QTest::addColumn<QStringList>("logs"); // dns: arguments after the credential file's path
 
         const QString o = QStringLiteral(" --dhcp-option DNS ");
         const QString scripts = QStringLiteral(" --script-security 2 --up {root}/%1 --down {root}/%1 --down-pre");
@@ -103,10 +101,8 @@ private slots:
     // them over (read from either channel: tst_connection); then the controller's stop, or the process's own end.
     void classify_data()
     {
-        QTest::addColumn<int>("state"); // the attempt's as the chunks come
-        QTest::addColumn<QByteArrayList>("chunks");
-        QTest::addColumn<bool>("exits");
-        QTest::addColumn<QStringList>("events"); // without the chunks' echoes
+        QTest::addColumn<int>("state"); QTest::addColumn<QByteArrayList>("chunks"); // state: the attempt's as the chunks come
+        QTest::addColumn<bool>("exits"); QTest::addColumn<QStringList>("events"); // events: without the chunks' echoes
 
         using L = QByteArrayList; using E = QStringList;
         const QString error = QStringLiteral("Connection Error - ");

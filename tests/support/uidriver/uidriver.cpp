@@ -1,15 +1,13 @@
 // Loaded into the real executable as a Qt generic plugin (QT_QPA_GENERIC_PLUGINS=orviuidriver): once the
 // window is up it clicks the first profile of the dashboard and Connect, as a user would (orviuidriver:close then
-// closes the window); orviuidriver:logon ticks "Launch on System Startup" and applies the settings instead.
-// orviuidriver:watch connects half a second after the window is up, as a user would at the earliest, then prints
+// closes the window). orviuidriver:watch connects half a second after the window is up, as a user would at the earliest, then prints
 // each new log entry ("log: ...") and each new text of the Connect button ("button: ...") on standard output, and
-// takes commands from standard input: "click <button's object name>", "quit" (the tray's Quit).
+// takes commands from standard input, a line each: "click <button's object name>".
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QGenericPlugin>
 #include <QListView>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QTest>
@@ -32,13 +30,8 @@ QWidget *shownWidget(const char *name)
 void drive(const QString &action)
 {
     auto *list = qobject_cast<QListView *>(shownWidget("VpnInfoListBox"));
-    if (!list || (action != QLatin1String("logon") && list->model()->rowCount() == 0)) {
+    if (!list || list->model()->rowCount() == 0) {
         QTimer::singleShot(50, [action] { drive(action); });
-        return;
-    }
-    if (action == QLatin1String("logon")) {
-        static_cast<QAbstractButton *>(shownWidget("StartupCheckBox"))->click(); // on a tab not in view
-        static_cast<QAbstractButton *>(shownWidget("SettingApplyButton"))->click();
         return;
     }
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
@@ -70,14 +63,10 @@ void obey(QSocketNotifier *input)
     const ssize_t size = ::read(0, line, sizeof line - 1);
     if (size == 0) // the end of the input: nothing more will come
         input->setEnabled(false);
-    const QStringList command = QString::fromLocal8Bit(line, size > 0 ? int(size) : 0).simplified().split(' ');
-    if (command.value(0) == QLatin1String("click")) {
-        static_cast<QAbstractButton *>(shownWidget(qPrintable(command.value(1))))->click();
-    } else if (command.value(0) == QLatin1String("quit")) {
-        for (QWidget *widget : QApplication::allWidgets()) {
-            if (auto *menu = qobject_cast<QMenu *>(widget); menu && !menu->actions().isEmpty())
-                menu->actions().last()->trigger();
-        }
+    for (const QString &text : QString::fromLocal8Bit(line, size > 0 ? int(size) : 0).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList command = text.simplified().split(' ');
+        if (command.value(0) == QLatin1String("click")) // also on a tab not in view
+            static_cast<QAbstractButton *>(shownWidget(qPrintable(command.value(1))))->click();
     }
 }
 
