@@ -15,8 +15,7 @@ const QString kSettings = "/org/freedesktop/NetworkManager/Settings";
 
 MockNetworkManager::~MockNetworkManager()
 {
-    process.kill();
-    process.waitForFinished();
+    process.close(); // kills it and waits
     QDBusConnection::disconnectFromBus("test");
 }
 

@@ -6,12 +6,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-OpenVpnServer::~OpenVpnServer()
-{
-    daemon.kill();
-    daemon.waitForFinished();
-}
-
 QString OpenVpnServer::start(const QString &netns)
 {
     const QStringList path = qEnvironmentVariable("PATH").split(':') << "/usr/sbin" << "/sbin"; // root's tools

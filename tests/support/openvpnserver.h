@@ -9,7 +9,7 @@
 // DNS servers 10.231.53.1 and 10.231.53.2 pushed to clients.
 struct OpenVpnServer
 {
-    ~OpenVpnServer();
+    ~OpenVpnServer() { daemon.close(); } // kills it and waits
 
     // Empty once it runs, else why it cannot here.
     QString start(const QString &netns = QString());

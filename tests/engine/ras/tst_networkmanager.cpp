@@ -1,5 +1,6 @@
 #include "engine/ras/rasapi_unix.h"
 #include "support/networkmanagermock.h"
+#include "support/realclient.h"
 #include "support/realnetworkmanager.h"
 #include "support/testwindow.h"
 
@@ -146,23 +147,33 @@ private slots:
     }
 
     // The machine's own NetworkManager and its plugins, isolated. This kernel has no ppp, so each dial fails, but
-    // only after our settings passed NetworkManager's and its plugin's checks. (A killed client's connection, bound
-    // as every one of ours is: tst_networkmanageropenvpn.)
+    // only after our settings passed NetworkManager's and its plugin's checks. A client killed while NetworkManager
+    // holds its connection leaves nothing behind.
     void realNetworkManager_data()
     {
-        QTest::addColumn<int>("protocol");
-        QTest::newRow("PPTP") << int(PPTP);
-        QTest::newRow("L2TP over IPsec") << int(L2TP);
+        QTest::addColumn<int>("protocol"); QTest::addColumn<bool>("sigkill");
+        QTest::newRow("PPTP") << int(PPTP) << false;
+        QTest::newRow("L2TP over IPsec") << int(L2TP) << false;
+        QTest::newRow("SIGKILL during an L2TP dial") << int(L2TP) << true;
     }
     void realNetworkManager()
     {
-        QFETCH(int, protocol);
+        QFETCH(int, protocol); QFETCH(bool, sigkill);
         const QString name = protocol == PPTP ? "PPTP" : "L2TP";
         RealNetworkManager real;
         const QString missing = real.start({ name.toLower() });
         if (!missing.isEmpty())
             QSKIP(qPrintable(missing));
-        TestWindow t("enable-dns-protection=true\ndns-server=1", { { protocol, "office", "10.231.0.1", "bob", "pw", QString(), "psk" } });
+        const QList<VpnServerInfo> profiles{ { protocol, "office", "10.231.0.1", "bob", "pw", QString(), "psk" } };
+        if (sigkill) {
+            RealClient client("", profiles);
+            client.start();
+            QTRY_VERIFY2_WITH_TIMEOUT(real.connectionIds().contains("Orvi"), client.output(), 20000);
+            client.process.kill();
+            QTRY_COMPARE_WITH_TIMEOUT(real.connectionIds(), QStringList{ "parent" }, 3000); // the dial itself fails after 9 s
+            return;
+        }
+        TestWindow t("enable-dns-protection=true\ndns-server=1", profiles); // finds NetworkManager on the bus
         t.w->show();
         t.clickRow("VpnInfoListBox", 0);
         t.click("ConnectButton");
