@@ -18,7 +18,7 @@ struct OptionLine
     QByteArray name;
     QByteArrayList args;
     int begin;
-    int end;   // past the line's line feed
+    int end;   // past the line's line feed; for a block, past its closing line's
     int scope; // 0 at the top; inside a <connection> block, the block's number
 };
 
@@ -91,6 +91,7 @@ QList<OptionLine> optionLines(const QByteArray &text)
     QByteArray closeTag; // of the inline block being skipped
     int scope = 0;
     int blocks = 0;
+    int connectionLine = 0; // the line that opened the <connection> block being read
     for (int begin = 0; begin < text.size();) {
         const int feed = text.indexOf('\n', begin);
         const int end = feed < 0 ? int(text.size()) : feed + 1;
@@ -101,10 +102,13 @@ QList<OptionLine> optionLines(const QByteArray &text)
         const QByteArray start = line.mid(lead);
         QByteArrayList p;
         if (!closeTag.isEmpty()) {
-            if (start.startsWith(closeTag))
+            if (start.startsWith(closeTag)) {
                 closeTag.clear();
+                lines.last().end = end;
+            }
         } else if (scope && start.startsWith("</connection>")) {
             scope = 0;
+            lines[connectionLine].end = end;
         } else if (!(p = parameters(line)).isEmpty()) {
             if (p[0].startsWith("--"))
                 p[0].remove(0, 2);
@@ -112,10 +116,12 @@ QList<OptionLine> optionLines(const QByteArray &text)
             if (p.size() == 1 && first.size() > 2 && first.startsWith('<') && first.endsWith('>')) {
                 const QByteArray tag = first.mid(1, first.size() - 2);
                 lines.append({tag, {}, begin, end, scope});
-                if (tag == "connection" && !scope)
+                if (tag == "connection" && !scope) {
                     scope = ++blocks;
-                else
+                    connectionLine = int(lines.size()) - 1;
+                } else {
                     closeTag = "</" + tag + '>';
+                }
             } else {
                 lines.append({first, p.mid(1), begin, end, scope});
             }
@@ -149,6 +155,16 @@ QByteArray base64Lines(const QByteArray &data, const QByteArray &eol)
 }
 
 } // namespace
+
+QList<OvpnOption> ovpnOptions(const QByteArray &text)
+{
+    QList<OvpnOption> options;
+    for (const OptionLine &line : optionLines(text)) {
+        if (line.scope == 0)
+            options.append({line.name, text.mid(line.begin, line.end - line.begin)});
+    }
+    return options;
+}
 
 QByteArray inlineOvpnFiles(const QByteArray &text, const QDir &folder, QList<MissingOvpnFile> *missing)
 {

@@ -1,10 +1,20 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
-class QByteArray;
 class QDir;
+
+// One option of an OpenVPN configuration at its top level: its name, and its bytes as they stand, with the whole
+// of an inline block (<ca>...</ca>) or a <connection> block.
+struct OvpnOption
+{
+    QByteArray name;
+    QByteArray text;
+};
+
+QList<OvpnOption> ovpnOptions(const QByteArray &text);
 
 // A file that an option of an OpenVPN configuration names and that cannot be read.
 struct MissingOvpnFile

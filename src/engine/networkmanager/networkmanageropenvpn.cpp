@@ -6,7 +6,6 @@
 #include "engine/openvpn/childprocess.h"
 
 #include <QCoreApplication>
-#include <QDBusMetaType>
 #include <QDir>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -188,10 +187,8 @@ NMVariantMapMap NetworkManagerOpenVpn::settingsFor(const QJsonObject &imported) 
             entry.insert(QStringLiteral("metric"), uint(route.value(QStringLiteral("metric")).toDouble()));
         routes.append(entry);
     }
-    if (!routes.isEmpty()) {
-        qDBusRegisterMetaType<QList<QVariantMap>>();
+    if (!routes.isEmpty())
         ipv4.insert(QStringLiteral("route-data"), QVariant::fromValue(routes));
-    }
     QList<QHostAddress> servers;
     for (const QString &server : protectionDnsServers(config))
         servers.append(QHostAddress(server.trimmed()));

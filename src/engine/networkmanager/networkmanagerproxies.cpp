@@ -25,6 +25,8 @@ void registerNetworkManagerTypes()
     qRegisterMetaType<NMStringMap>("NMStringMap");
     qDBusRegisterMetaType<NMVariantMapMap>();
     qDBusRegisterMetaType<NMStringMap>();
+    qDBusRegisterMetaType<QList<QVariantMap>>(); // aa{sv}, as ipv4.route-data
+
 }
 
 NMManagerProxy::NMManagerProxy(const QDBusConnection &bus, QObject *parent)

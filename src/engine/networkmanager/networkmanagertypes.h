@@ -10,5 +10,5 @@ using NMVariantMapMap = QMap<QString, QVariantMap>;
 // A VPN plugin's data and secrets, a{ss}.
 using NMStringMap = QMap<QString, QString>;
 
-// Makes both known to QtDBus; cheap to call again.
+// Makes both known to QtDBus, with the list of maps that route data is; cheap to call again.
 void registerNetworkManagerTypes();

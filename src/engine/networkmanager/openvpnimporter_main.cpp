@@ -7,6 +7,8 @@
 // $HOME/.cert/nm-openvpn/, so the caller points HOME at a folder of its own. A program of its own, so that the
 // client itself never loads libnm and GLib's home folder is this process's alone.
 
+#include "config/ovpnbundle.h"
+
 #include <NetworkManager.h>
 
 #include <QByteArrayList>
@@ -36,36 +38,6 @@ int fail(GError *error)
     const QString message = QString::fromUtf8(error ? error->message : "the OpenVPN plugin cannot be loaded");
     g_clear_error(&error);
     return answer({ { QStringLiteral("error"), message } }, 1);
-}
-
-// A configuration's option lines, an inline <tag> block as one line with its content.
-QByteArrayList optionLines(const QByteArray &text)
-{
-    QByteArrayList lines;
-    QByteArray block;
-    for (const QByteArray &raw : text.split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (!block.isEmpty()) {
-            lines.last() += line + '\n';
-            if (line == "</" + block + '>')
-                block.clear();
-            continue;
-        }
-        if (line.isEmpty() || line.startsWith('#') || line.startsWith(';'))
-            continue;
-        if (line.startsWith('<') && line.endsWith('>') && !line.startsWith("</"))
-            block = line.mid(1, line.size() - 2);
-        lines.append(line + '\n');
-    }
-    return lines;
-}
-
-QByteArray optionName(const QByteArray &line)
-{
-    if (line.startsWith('<'))
-        return line.mid(1, line.indexOf('>') - 1);
-    QByteArray name = line.simplified().split(' ').constFirst();
-    return name.startsWith("--") ? name.mid(2) : name;
 }
 
 // What the plugin's importer makes of a configuration, compared as a whole; empty when it refuses it.
@@ -100,8 +72,8 @@ QJsonArray dropped(NMVpnEditorPlugin *plugin, NMConnection *connection, const QB
     QFile exportedFile(exported);
     if (nm_vpn_editor_plugin_export(plugin, QFile::encodeName(exported).constData(), connection, nullptr)
         && exportedFile.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : optionLines(exportedFile.readAll()))
-            always.insert(optionName(line));
+        for (const OvpnOption &option : ovpnOptions(exportedFile.readAll()))
+            always.insert(option.name);
     }
     NMSettingVpn *vpn = nm_connection_get_setting_vpn(connection);
     // Taken as the direction argument of the key it belongs to.
@@ -109,13 +81,13 @@ QJsonArray dropped(NMVpnEditorPlugin *plugin, NMConnection *connection, const QB
         always.insert("key-direction");
 
     QByteArrayList names;
-    for (const QByteArray &line : optionLines(original)) {
-        const QByteArray name = optionName(line);
-        if (before.isEmpty() || always.contains(name) || names.contains(name))
+    for (const OvpnOption &option : ovpnOptions(original)) {
+        if (before.isEmpty() || always.contains(option.name) || names.contains(option.name))
             continue;
-        const QByteArray after = importedAs(plugin, probe, plain + line);
+        // On a line of its own: the configuration's last one may lack its line feed.
+        const QByteArray after = importedAs(plugin, probe, plain + option.text.trimmed() + '\n');
         if (after == before)
-            names.append(name);
+            names.append(option.name);
     }
     // The key material the probes made the importer write out, named after the probe, beside the real ones.
     QDir keys(QDir::homePath() + QStringLiteral("/.cert/nm-openvpn"), QStringLiteral("probe-*"));

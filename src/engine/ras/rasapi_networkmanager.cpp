@@ -293,7 +293,7 @@ public:
     void sleep(std::uint32_t milliseconds) override
     {
         const QDeadlineTimer deadline(milliseconds);
-        QTimer wakeUp;
+        QTimer wakeUp; // only ends the wait for events at the deadline
         wakeUp.setSingleShot(true);
         wakeUp.start(int(milliseconds));
         while (!deadline.hasExpired())
