@@ -24,9 +24,10 @@ RUN_PACKAGES=(openvpn iputils-ping xvfb xauth)
 # desktop-file-utils and appstream validate the installed files, dpkg-dev computes the package's dependencies;
 # dbus-daemon and python3-dbusmock stand in for NetworkManager on a private bus; xvfb, xauth, python3-dbus and
 # python3-gi give the tray test an X display and a stand-in tray host on a session bus of its own; the OpenVPN plugin
-# of NetworkManager brings the importer the OpenVPN tests run for real (and NetworkManager, which they never start).
+# of NetworkManager brings the importer the OpenVPN tests run for real. It depends on NetworkManager, which the
+# tests start only in a network namespace of their own.
 TEST_PACKAGES=(openvpn openssl iputils-ping g++-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev
                dbus-daemon python3-dbusmock xvfb xauth python3-dbus python3-gi network-manager-openvpn)
-# The test against the real NetworkManager. Installing NetworkManager may take over a machine's network, so
-# test.sh installs these in CI only; elsewhere that test skips unless they are there.
+# The PPTP and L2TP plugins for the test against the real NetworkManager. They bring pppd and an IPsec daemon, so
+# test.sh installs them in CI only; elsewhere those rows skip unless they are there.
 CI_TEST_PACKAGES=(network-manager network-manager-pptp network-manager-l2tp)
